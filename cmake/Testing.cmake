@@ -1,0 +1,84 @@
+# Test machinery shared by every test program of the project.
+#
+# Native builds run their tests directly. Windows builds run them under Wine
+# (a private prefix inside the build folder, one persistent wineserver for
+# the whole run) when TAVO_RUN_WINDOWS_TESTS is on; the 32-bit product build
+# only runs the checks that need no execution (imported DLLs, exports).
+option(BUILD_TESTING "Build the tests" ON)
+option(TAVO_RUN_WINDOWS_TESTS "Run Windows test programs under Wine" OFF)
+enable_testing()
+
+set(TAVO_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
+file(MAKE_DIRECTORY ${TAVO_TEST_RESULTS})
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(TAVO_GTEST_MAIN gtest_main)
+  set(TAVO_GMOCK gmock)
+else()
+  find_package(GTest REQUIRED)
+  set(TAVO_GTEST_MAIN GTest::gtest_main)
+  set(TAVO_GMOCK GTest::gmock)
+endif()
+
+set(TAVO_WINDOWS_EXECUTES_TESTS OFF)
+if(WIN32 AND TAVO_RUN_WINDOWS_TESTS)
+  set(TAVO_WINDOWS_EXECUTES_TESTS ON)
+  find_program(TAVO_WINE NAMES wine64 wine PATHS /usr/lib/wine REQUIRED)
+  find_program(TAVO_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine REQUIRED)
+  set(TAVO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+  add_test(NAME wine_start COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh --start-server)
+  set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_stop COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh --stop-server)
+  set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# True when test programs of this build can be executed here.
+if(NOT CMAKE_CROSSCOMPILING OR TAVO_WINDOWS_EXECUTES_TESTS)
+  set(TAVO_EXECUTES_TESTS ON)
+else()
+  set(TAVO_EXECUTES_TESTS OFF)
+endif()
+
+# Marks a test as needing the shared Wine session on Windows builds.
+function(tavo_test_needs_wine test_name)
+  if(TAVO_WINDOWS_EXECUTES_TESTS)
+    set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
+
+# tavo_add_gtest(NAME SOURCES files... LIBS libs...)
+# One GoogleTest program; its results go to test-results/NAME.xml, which the
+# test script sums into the closing "N passed, N failed" line.
+function(tavo_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${TAVO_GTEST_MAIN})
+  tavo_warnings(${name})
+  if(TAVO_EXECUTES_TESTS)
+    add_test(NAME ${name}
+      COMMAND ${name} --gtest_output=xml:${TAVO_TEST_RESULTS}/${name}.xml)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    tavo_test_needs_wine(${name})
+  endif()
+endfunction()
+
+# tavo_check_imports(TARGET): the Windows binary imports system DLLs only.
+function(tavo_check_imports target)
+  if(WIN32)
+    find_program(TAVO_OBJDUMP NAMES ${TAVO_MINGW_TRIPLE}-objdump objdump REQUIRED)
+    add_test(NAME ${target}_imports_system_dlls_only
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TAVO_OBJDUMP} $<TARGET_FILE:${target}>)
+    set_tests_properties(${target}_imports_system_dlls_only PROPERTIES CROSSCOMPILING_EMULATOR "")
+  endif()
+endfunction()

@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include "files/file.h"
+#include "system/result.h"
+
+// File access by name, relative to one root directory beside the program.
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+  virtual uint32_t GetFreeSpace() = 0;
+  virtual TResult Check() = 0;
+  virtual uint32_t GetFileSize(const char* name) = 0;
+  virtual TResult Remove(const char* name) = 0;
+  virtual TResult Move(const char* source, const char* target) = 0;
+  virtual IFileReadable* OpenRead(const char* name) = 0;
+  virtual IFileWritable* OpenWrite(const char* name, uint32_t mode) = 0;
+  virtual TResult GetLastResult() = 0;
+  virtual int OpenHandle(const char* name, uint32_t mode) = 0;
+  virtual char* MakePath(char* buffer, const char* name) = 0;
+};
+
+// Longest path a file system builds (including the terminating zero); longer
+// paths are refused rather than cut.
+constexpr uint32_t kMaxPath = 260;
+
+class TPCFileSystem : public IFileSystem {
+ public:
+  // root: the directory names are relative to; empty = names used as given.
+  explicit TPCFileSystem(const char* root);
+  TResult Check() override { return TResult(); }
+  TResult Remove(const char* name) override;
+  TResult Move(const char* source, const char* target) override;
+  IFileReadable* OpenRead(const char* name) override;
+  IFileWritable* OpenWrite(const char* name, uint32_t mode) override;
+  TResult GetLastResult() override { return lastResult_; }
+  int OpenHandle(const char* name, uint32_t mode) override;
+  // Fills buffer (kMaxPath bytes) with the full path of name and returns
+  // it; an empty text when the path would not fit.
+  char* MakePath(char* buffer, const char* name) override;
+  const char* GetRoot() const { return root_; }
+
+ protected:
+  TResult Store(const TResult& result);
+  // A failure code followed by the standard library's error number (the
+  // agent's build carries the code alone).
+  static TResult Failure(int32_t code, int error);
+
+ private:
+  char root_[kMaxPath];
+  TResult lastResult_;
+};
+
+// Makes the platform's file system for a directory beside the program module:
+// root = module directory, followed by "/" and subPath when it is not empty.
+IFileSystem* NewPlatformFileSystem(const char* subPath);
+
+// The full path of the module that holds this code (the executable, or the
+// shared library that contains the platform layer); its length, 0 on failure.
+uint32_t GetCodeModulePath(char* buffer, uint32_t size);

@@ -1,0 +1,75 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Something worth a log line: a text and optional data, shown raw or, for
+// binary events, as a hex dump.
+class TLogEvent {
+ public:
+  TLogEvent(const void* data = nullptr, uint32_t length = 0) : data_(data), length_(length) {}
+  virtual ~TLogEvent() = default;
+  virtual bool IsBinary() const { return false; }
+  virtual const char* GetText() const = 0;
+
+  const uint8_t* Data() const { return static_cast<const uint8_t*>(data_); }
+  // Length of the data: as given, or the text length of zero-terminated data
+  // given with length 0.
+  uint32_t DataLength() const;
+
+ private:
+  const void* data_;
+  uint32_t length_;
+  uint32_t reserved_ = 0;
+};
+
+class T_LE_Connected : public TLogEvent {
+ public:
+  using TLogEvent::TLogEvent;
+  const char* GetText() const override;
+};
+
+class T_LE_Disconnected : public TLogEvent {
+ public:
+  T_LE_Disconnected() = default;
+  const char* GetText() const override;
+};
+
+class T_LE_Sent : public TLogEvent {
+ public:
+  using TLogEvent::TLogEvent;
+  bool IsBinary() const override { return true; }
+  const char* GetText() const override { return ">"; }
+};
+
+class T_LE_Received : public TLogEvent {
+ public:
+  using TLogEvent::TLogEvent;
+  bool IsBinary() const override { return true; }
+  const char* GetText() const override { return "<"; }
+};
+
+// An error report with its own text.
+class T_LE_ComError : public TLogEvent {
+ public:
+  explicit T_LE_ComError(const char* text);
+  const char* GetText() const override { return text_; }
+
+ private:
+  char text_[64];
+};
+
+// One entry of the update trace.
+class TSysTraceLine : public TLogEvent {
+ public:
+  explicit TSysTraceLine(std::string text) : text_(std::move(text)) {}
+  const char* GetText() const override { return text_.c_str(); }
+
+ private:
+  std::string text_;
+};
+
+class ILogger {
+ public:
+  virtual ~ILogger() = default;
+  virtual void Log(const TLogEvent& event) = 0;
+};
