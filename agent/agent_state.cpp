@@ -1,0 +1,7 @@
+#include "agent_state.h"
+#include "agent_config.h"
+
+TAgentState& GetAgentState() {
+  static TAgentState state(GetComPort());
+  return state;
+}

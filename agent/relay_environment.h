@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+#include "system/device.h"
+#include "system/timer.h"
+
+// What the relay loop needs from the world: the devices, time and the enabled
+// switch. The agent binds it to the platform; tests give a fake clock so the
+// loop's 5-second cadence runs in no time.
+class IRelayEnvironment {
+ public:
+  virtual ~IRelayEnvironment() = default;
+  virtual bool IsAgentEnabled() = 0;
+  // Owned by whoever hands it out; null when there is no such device.
+  virtual IDevice* GetDevice(uint32_t type, uint32_t index) = 0;
+  // The caller owns the timer.
+  virtual ITimer* CreateTimer(uint32_t milliseconds) = 0;
+  virtual void Delay(uint32_t milliseconds) = 0;
+};
+
+// The real thing: the platform's system object, its device layer, and the
+// agent's configuration files.
+class TSystemRelayEnvironment : public IRelayEnvironment {
+ public:
+  bool IsAgentEnabled() override;
+  IDevice* GetDevice(uint32_t type, uint32_t index) override;
+  ITimer* CreateTimer(uint32_t milliseconds) override;
+  void Delay(uint32_t milliseconds) override;
+};

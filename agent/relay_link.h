@@ -1,0 +1,18 @@
+#pragma once
+#include "system/result.h"
+
+// The serial side of the relay as the relay loop drives it: the PIN pad's
+// link, opened and closed by the loop and pumped while a session exists.
+class IRelayLink {
+ public:
+  virtual ~IRelayLink() = default;
+  // Opens the COM port and starts a session; with wait = false it does not
+  // wait for the far end to answer. Code 0 when the session runs.
+  virtual TResult OpenLink(bool wait) = 0;
+  virtual bool HasSession() = 0;
+  // Moves whatever is ready between the COM port, the PIN pad's requests and
+  // the PC's connections; never blocks.
+  virtual void Poll() = 0;
+  // Ends the session and closes the COM port; the link can be opened again.
+  virtual void Close() = 0;
+};

@@ -1,0 +1,71 @@
+#include "relay_loop.h"
+#include <memory>
+#include "net/network.h"
+#include "relay_link.h"
+#include "system/keyboard.h"
+
+namespace {
+
+constexpr uint32_t kPollInterval = 20;
+constexpr uint32_t kEnabledCheckInterval = 5000;
+constexpr uint32_t kReopenPause = 5000;
+
+// A key waiting on the console, 0 when there is none. The keyboard device is
+// made on first use, so a service never touches the terminal.
+char TakeKey(IRelayEnvironment& environment) {
+  auto* keyboard = dynamic_cast<IKeyboard*>(environment.GetDevice(DEVICE_KEYBOARD, 0));
+  return keyboard ? keyboard->GetKey() : 0;
+}
+
+// Pumps an open link until the agent is disabled, a stop is requested, or (in
+// console mode) a key is pressed.
+void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
+  std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
+  for (;;) {
+    if (link.HasSession()) link.Poll();
+    environment.Delay(kPollInterval);
+    if (enabledCheck->IsExpired()) {
+      if (!environment.IsAgentEnabled()) return;
+      enabledCheck->Restart(kEnabledCheckInterval);
+    }
+    if (state.IsStopRequested()) return;
+    if (console && TakeKey(environment) != 0) {
+      state.RequestStop();
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment) {
+  const uint16_t comPort = state.GetComPort();
+  if (comPort == 0) return;
+  // A port without a link device behaves as one whose open fails: the loop
+  // keeps its 5-second cadence and still answers the stop request and the key.
+  auto* link = dynamic_cast<IRelayLink*>(environment.GetDevice(DEVICE_USB_LINK, comPort));
+  auto* network = dynamic_cast<INetworkInterface*>(environment.GetDevice(DEVICE_ETHERNET, 0));
+  if (!network) return;
+
+  for (;;) {
+    const bool running =
+        environment.IsAgentEnabled() && link && link->OpenLink(false).GetCode() == 0;
+    if (running) {
+      network->Open();
+      Relay(state, console, environment, *link);
+      network->Close();
+      link->Close();
+    }
+    environment.Delay(kReopenPause);
+    if (state.IsStopRequested()) return;
+    if (console && TakeKey(environment) != 0) {
+      state.RequestStop();
+      return;
+    }
+  }
+}
+
+void RunRelayLoop(TAgentState& state, bool console) {
+  TSystemRelayEnvironment environment;
+  RunRelayLoop(state, console, environment);
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include "agent_state.h"
+#include "relay_environment.h"
+
+// Keeps the PIN pad's link open on the configured COM port while the agent is
+// enabled and pumps it every 20 ms; closes it when the agent is disabled or a
+// stop is requested, and waits 5 seconds before every new open. In console
+// mode a key press stops it too. Returns only when the agent is to end, or at
+// once when no COM port is configured or the PC has no network interface.
+void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment);
+
+// The same on the platform's devices, clock and configuration files.
+void RunRelayLoop(TAgentState& state, bool console);

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdio>
+
+constexpr const char* kServiceName = "Tavo2Agent";
+constexpr const char* kServiceDisplayName = "TAVO 2.0 serial port agent";
+
+// The system's service control, implemented once per operating system.
+// Registering a service that is already registered counts as success.
+void RegisterService(FILE* out);
+void UnregisterService(FILE* out);
+// Runs the agent as the system's service. Returns when the service has
+// stopped, or at once and silently when the program was not started as one.
+void RunAsService();
+
+// The outcome messages both systems print; error is the system's error number.
+void PrintRegistered(FILE* out);
+void PrintRegisterFailed(FILE* out, int error);
+void PrintUnregistered(FILE* out);
+void PrintUnregisterFailed(FILE* out, int error);

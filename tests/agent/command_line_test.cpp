@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+#include "agent_messages.h"
+#include "agent_process.h"
+
+// The real program, started the way a user starts it, in a folder of its own
+// with the configuration each case needs.
+
+namespace {
+
+void ExpectPrints(const TAgentFolder& folder, const char* argument, const std::string& text) {
+  const TAgentOutput output = RunAgentProgram(folder, argument);
+  ASSERT_TRUE(output.ended) << "still running with argument " << argument;
+  EXPECT_EQ(ConsoleText(text), output.text) << "argument " << argument;
+  EXPECT_EQ(0, output.exitCode) << "argument " << argument;
+}
+
+TEST(AgentCommandLine, AnythingButACommandPrintsTheUsage) {
+  TAgentFolder folder;
+  for (const char* argument : {"x", "/register", "//run", "-", "runx"}) {
+    ExpectPrints(folder, argument, kUsageText);
+  }
+}
+
+TEST(AgentCommandLine, RunIsKnownWithOneLeadingMarkInAnyCase) {
+  TAgentFolder folder;  // no pinpad.ini: the console run stops at its first check
+  for (const char* argument : {"run", "/RUN", "-run", "\\Run"}) {
+    ExpectPrints(folder, argument, kNoPortText);
+  }
+}
+
+TEST(AgentConsoleRun, PortMustBeAPlainNumberBeforeAnySection) {
+  TAgentFolder folder;
+  folder.WriteFile("agent.ini", "Enabled=1\n");
+  ExpectPrints(folder, "run", kNoPortText);  // no pinpad.ini at all
+  for (const char* pinpad : {"[Main]\nComPort=7\n", "ComPort=3x\n", "ComPort = 3\n",
+                             "comport=3\n", "ComPort=\n", "ComPort=0\n"}) {
+    folder.WriteFile("pinpad.ini", pinpad);
+    SCOPED_TRACE(pinpad);
+    ExpectPrints(folder, "run", kNoPortText);
+  }
+}
+
+TEST(AgentConsoleRun, AgentMustBeEnabled) {
+  TAgentFolder folder;
+  folder.WriteFile("pinpad.ini", "ComPort=7\n");
+  ExpectPrints(folder, "run", kNotEnabledText);  // no agent.ini at all
+  for (const char* agent : {"Enabled=0\n", "[Main]\nEnabled=1\n", "Other=1\n"}) {
+    folder.WriteFile("agent.ini", agent);
+    SCOPED_TRACE(agent);
+    ExpectPrints(folder, "run", kNotEnabledText);
+  }
+}
+
+TEST(AgentConsoleRun, EnabledAgentRelaysOnTheConfiguredPortUntilStopped) {
+  struct Case {
+    const char* pinpad;
+    int port;
+  };
+  // A value followed by blanks is still the number; ':' and a blank after
+  // the separator are allowed; CR LF files come from Windows editors.
+  for (const Case& c : {Case{"ComPort=7\n", 7}, Case{"ComPort=3 \n", 3},
+                        Case{"ComPort: 12\r\n", 12}}) {
+    SCOPED_TRACE(c.pinpad);
+    TAgentFolder folder;
+    folder.WriteFile("agent.ini", "Enabled=1\n");
+    folder.WriteFile("pinpad.ini", c.pinpad);
+    TAgentProcess agent(folder, "run");
+    ASSERT_TRUE(agent.WaitForOutput(ConsoleText(RunningText(c.port)))) << agent.Output();
+    EXPECT_EQ(ConsoleText(RunningText(c.port)), agent.Output());
+    EXPECT_TRUE(agent.IsRunning()) << "the relay goes on although the port does not exist";
+  }
+}
+
+TEST(AgentServiceMode, WithoutAPortEndsAtOnceWithoutAWord) {
+  TAgentFolder folder;
+  folder.WriteFile("agent.ini", "Enabled=1\n");
+  ExpectPrints(folder, nullptr, "");
+}
+
+}  // namespace

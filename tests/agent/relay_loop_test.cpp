@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+#include "net/network.h"
+#include "relay_link.h"
+#include "relay_loop.h"
+#include "system/keyboard.h"
+
+// The relay loop against a fake clock: Delay only moves the clock, so the
+// 5-second cadence runs in no time, and each test scripts what happens when.
+
+namespace {
+
+struct Runaway {};
+
+class FakeTimer : public ITimer {
+ public:
+  FakeTimer(const uint32_t& now, uint32_t milliseconds) : now_(now) { Restart(milliseconds); }
+  bool IsExpired() override { return now_ - start_ >= length_; }
+  void Restart(uint32_t milliseconds) override {
+    start_ = now_;
+    length_ = milliseconds;
+  }
+  uint32_t GetElapsed() override { return now_ - start_; }
+  uint32_t GetTicks() override { return now_; }
+
+ private:
+  const uint32_t& now_;
+  uint32_t start_ = 0;
+  uint32_t length_ = 0;
+};
+
+// Records when it was opened, polled and closed.
+class FakeLink : public IDevice, public IRelayLink {
+ public:
+  explicit FakeLink(const uint32_t& now) : now_(now) {}
+  TResult Open() override { return OpenLink(true); }
+  TResult OpenLink(bool wait) override {
+    openedWaiting.push_back(wait);
+    opens.push_back(now_);
+    if (!openSucceeds) return TResult(20025);
+    session = sessionOnOpen;
+    return TResult();
+  }
+  bool HasSession() override { return session; }
+  void Poll() override {
+    EXPECT_TRUE(session) << "polled without a session at " << now_;
+    polls.push_back(now_);
+  }
+  void Close() override {
+    session = false;
+    closes.push_back(now_);
+  }
+
+  bool openSucceeds = true;
+  bool sessionOnOpen = true;
+  bool session = false;
+  std::vector<bool> openedWaiting;
+  std::vector<uint32_t> opens, polls, closes;
+
+ private:
+  const uint32_t& now_;
+};
+
+class FakeNetwork : public INetworkInterface {
+ public:
+  TResult Open() override {
+    ++opens;
+    return TResult();
+  }
+  void Close() override { ++closes; }
+  int32_t GetState() override { return NETWORK_READY; }
+  TResult GetLastResult() override { return TResult(); }
+  TResult SetParameter(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult Connect(const TNetAddress&, IConnection**) override { return TResult(20001); }
+  TResult Listen(uint16_t, IConnection**) override { return TResult(20008); }
+  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
+
+  int opens = 0;
+  int closes = 0;
+};
+
+class FakeKeyboard : public IKeyboard {
+ public:
+  TResult Open() override { return TResult(); }
+  void Close() override {}
+  char GetKey() override { return PollKey(); }
+  void PutKey(char key) override { pending = key; }
+  void ClearKey() override { pending = 0; }
+  char PollKey() override {
+    const char key = pending;
+    pending = 0;
+    return key;
+  }
+  char pending = 0;
+};
+
+class FakeWorld : public IRelayEnvironment {
+ public:
+  FakeWorld() {
+    devices[DEVICE_USB_LINK * 0x10000 + kPort] = &link;
+    devices[DEVICE_ETHERNET * 0x10000] = &network;
+    devices[DEVICE_KEYBOARD * 0x10000] = &keyboard;
+  }
+
+  bool IsAgentEnabled() override { return enabled; }
+  IDevice* GetDevice(uint32_t type, uint32_t index) override {
+    requestedTypes.push_back(type);
+    auto found = devices.find(type * 0x10000 + index);
+    return found == devices.end() ? nullptr : found->second;
+  }
+  ITimer* CreateTimer(uint32_t milliseconds) override { return new FakeTimer(now, milliseconds); }
+  void Delay(uint32_t milliseconds) override {
+    delays.push_back(milliseconds);
+    now += milliseconds;
+    if (whenTimePasses) whenTimePasses(now);
+    // A loop that never ends would hang the test run; ten fake minutes is
+    // far more than any test here needs.
+    if (now > 600000) throw Runaway();
+  }
+
+  // Runs the loop as the agent's console (or its service) would.
+  void Run(TAgentState& state, bool console) {
+    EXPECT_NO_THROW(RunRelayLoop(state, console, *this)) << "the loop did not end";
+  }
+
+  static constexpr uint16_t kPort = 7;
+  uint32_t now = 0;
+  bool enabled = true;
+  FakeLink link{now};
+  FakeNetwork network;
+  FakeKeyboard keyboard;
+  std::map<uint32_t, IDevice*> devices;
+  std::vector<uint32_t> delays;
+  std::vector<uint32_t> requestedTypes;
+  std::function<void(uint32_t)> whenTimePasses;
+};
+
+TEST(RelayLoop, ReturnsAtOnceWithoutPortOrPcNetwork) {
+  {
+    FakeWorld world;
+    TAgentState state(0);
+    world.Run(state, true);
+    EXPECT_TRUE(world.requestedTypes.empty()) << "no port: no device is even made";
+    EXPECT_TRUE(world.delays.empty());
+  }
+  {
+    FakeWorld world;
+    world.devices.erase(DEVICE_ETHERNET * 0x10000);
+    TAgentState state(FakeWorld::kPort);
+    world.Run(state, true);
+    EXPECT_TRUE(world.link.opens.empty());
+    EXPECT_TRUE(world.delays.empty());
+  }
+}
+
+TEST(RelayLoop, FailedOpenIsRetriedEveryFiveSecondsUntilStopped) {
+  FakeWorld world;
+  world.link.openSucceeds = false;
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 20000) state.RequestStop();
+  };
+  world.Run(state, false);
+  EXPECT_EQ((std::vector<uint32_t>{0, 5000, 10000, 15000}), world.link.opens);
+  EXPECT_EQ((std::vector<bool>{false, false, false, false}), world.link.openedWaiting)
+      << "the loop must not wait for the PIN pad to answer";
+  EXPECT_EQ(0, world.network.opens) << "nothing to relay while the port is not open";
+  EXPECT_TRUE(world.link.closes.empty());
+}
+
+TEST(RelayLoop, PortWithoutLinkDeviceKeepsTheCadenceAndStops) {
+  FakeWorld world;
+  world.devices.erase(DEVICE_USB_LINK * 0x10000 + FakeWorld::kPort);
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 15000) state.RequestStop();
+  };
+  world.Run(state, false);
+  EXPECT_EQ((std::vector<uint32_t>{5000, 5000, 5000}), world.delays);
+  EXPECT_EQ(0, world.network.opens);
+}
+
+TEST(RelayLoop, DisablingClosesThePortAndEnablingReopensItAfterThePause) {
+  FakeWorld world;
+  TAgentState state(FakeWorld::kPort);
+  const uint32_t disabledAt = 12000, enabledAt = 30000, stoppedAt = 40000;
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == disabledAt) world.enabled = false;
+    if (now == enabledAt) world.enabled = true;
+    if (now == stoppedAt) state.RequestStop();
+  };
+  world.Run(state, false);
+
+  ASSERT_EQ(2u, world.link.opens.size());
+  ASSERT_EQ(2u, world.link.closes.size());
+  const uint32_t closedAt = world.link.closes[0];
+  EXPECT_GT(closedAt, disabledAt);
+  EXPECT_LE(closedAt, disabledAt + 5000 + 20) << "the switch is read every 5 seconds";
+  const uint32_t reopenedAt = world.link.opens[1];
+  EXPECT_GE(reopenedAt, enabledAt);
+  EXPECT_GE(reopenedAt, closedAt + 5000) << "at least 5 seconds between close and open";
+  EXPECT_LE(reopenedAt, enabledAt + 5000);
+  for (uint32_t poll : world.link.polls) {
+    EXPECT_FALSE(poll >= closedAt && poll < reopenedAt) << "polled a closed port at " << poll;
+  }
+  EXPECT_EQ(stoppedAt, world.link.closes[1]);
+  EXPECT_EQ(2, world.network.opens);
+  EXPECT_EQ(2, world.network.closes) << "the PC side is closed with the port";
+}
+
+TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsAfterThePause) {
+  FakeWorld world;
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 1000) state.RequestStop();
+  };
+  world.Run(state, false);
+  EXPECT_EQ((std::vector<uint32_t>{1000}), world.link.closes);
+  EXPECT_EQ(1u, world.link.opens.size());
+  EXPECT_EQ(6000u, world.now) << "one 5-second pause after the close, then the end";
+  EXPECT_EQ(50u, world.link.polls.size()) << "one poll per 20 ms turn";
+}
+
+TEST(RelayLoop, ConsoleKeyStopsTheLoopButAServiceNeverReadsTheKeyboard) {
+  {  // a key while relaying: close, pause, end, without reopening
+    FakeWorld world;
+    TAgentState state(FakeWorld::kPort);
+    world.whenTimePasses = [&](uint32_t now) {
+      if (now == 2000) world.keyboard.pending = 'q';
+    };
+    world.Run(state, true);
+    EXPECT_EQ((std::vector<uint32_t>{2000}), world.link.closes);
+    EXPECT_EQ(1u, world.link.opens.size());
+    EXPECT_TRUE(state.IsStopRequested());
+  }
+  {  // a key during the pause after a disable: no reopen, even when enabled again
+    FakeWorld world;
+    TAgentState state(FakeWorld::kPort);
+    world.whenTimePasses = [&](uint32_t now) {
+      if (now == 2000) world.enabled = false;
+      if (now == 10000) {
+        world.enabled = true;
+        world.keyboard.pending = ' ';
+      }
+    };
+    world.Run(state, true);
+    EXPECT_EQ((std::vector<uint32_t>{5000}), world.link.closes);
+    EXPECT_EQ(1u, world.link.opens.size());
+    EXPECT_EQ(10000u, world.now);
+    EXPECT_TRUE(state.IsStopRequested());
+  }
+  {  // a service ignores the key and keeps relaying until stopped
+    FakeWorld world;
+    TAgentState state(FakeWorld::kPort);
+    world.keyboard.pending = 'q';
+    world.whenTimePasses = [&](uint32_t now) {
+      if (now == 8000) state.RequestStop();
+    };
+    world.Run(state, false);
+    EXPECT_EQ((std::vector<uint32_t>{8000}), world.link.closes);
+    for (uint32_t type : world.requestedTypes) EXPECT_NE(uint32_t{DEVICE_KEYBOARD}, type);
+  }
+}
+
+TEST(RelayLoop, PollsOnlyWhileTheLinkHasASession) {
+  FakeWorld world;
+  world.link.sessionOnOpen = false;  // opened, but the PIN pad has not answered yet
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 1000) world.link.session = true;
+    if (now == 2000) world.link.session = false;
+    if (now == 3000) state.RequestStop();
+  };
+  world.Run(state, false);
+  ASSERT_FALSE(world.link.polls.empty());
+  EXPECT_EQ(1000u, world.link.polls.front());
+  EXPECT_EQ(1980u, world.link.polls.back());
+  EXPECT_EQ(1u, world.link.opens.size()) << "a lost session is not a reason to reopen";
+}
+
+}  // namespace

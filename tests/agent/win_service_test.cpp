@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+#include <vector>
+#include "agent_messages.h"
+#include "agent_process.h"
+
+// The agent as a Windows service, through the real service control manager
+// (Wine's, when the tests run on Linux).
+
+namespace {
+
+const char* const kService = "Tavo2Agent";
+
+// Stops and deletes the service if it exists: before the test, in case an
+// earlier run died half-way, and after it whatever happened.
+void RemoveService() {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  if (!manager) return;
+  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS);
+  if (service) {
+    SERVICE_STATUS status;
+    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    DeleteService(service);
+    CloseServiceHandle(service);
+  }
+  CloseServiceHandle(manager);
+}
+
+struct TServiceCleanup {
+  TServiceCleanup() { RemoveService(); }
+  ~TServiceCleanup() { RemoveService(); }
+};
+
+// The command line the service control manager runs for the service.
+std::string RegisteredCommandLine() {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager ? OpenServiceA(manager, kService, SERVICE_QUERY_CONFIG) : nullptr;
+  std::string commandLine;
+  DWORD needed = 0;
+  if (service) QueryServiceConfigA(service, nullptr, 0, &needed);
+  if (needed) {
+    std::vector<char> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (QueryServiceConfigA(service, config, needed, &needed)) {
+      commandLine = config->lpBinaryPathName;
+      EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
+      EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType);
+      EXPECT_STREQ("TAVO 2.0 serial port agent", config->lpDisplayName);
+    }
+  }
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  return commandLine;
+}
+
+// Starts the service and waits for it to stop; its last state.
+DWORD StartAndWaitForStop() {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service =
+      manager ? OpenServiceA(manager, kService, SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
+  SERVICE_STATUS status = {};
+  if (service && StartServiceA(service, 0, nullptr)) {
+    const ULONGLONG deadline = GetTickCount64() + kGenerousWaitMs;
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
+           GetTickCount64() < deadline) {
+      Sleep(50);
+    }
+  } else {
+    ADD_FAILURE() << "the service did not start, error " << GetLastError();
+  }
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  return status.dwCurrentState;
+}
+
+TEST(AgentWindowsService, RegisterStartStopUnregister) {
+  TServiceCleanup cleanup;
+  // A blank in the folder's name: the service must still find its program.
+  TAgentFolder folder("agent service test");
+  folder.WriteFile("agent.ini", "Enabled=1\n");
+  folder.WriteFile("pinpad.ini", "; no port\n");
+
+  for (int time = 0; time < 2; ++time) {
+    const TAgentOutput output = RunAgentProgram(folder, "reg");
+    EXPECT_EQ(ConsoleText(kRegisteredText), output.text);
+    EXPECT_EQ(0, output.exitCode);
+  }
+  EXPECT_EQ("\"" + folder.ProgramPath() + "\"", RegisteredCommandLine());
+
+  // Without a port the relay loop returns at once, so the service reports
+  // running and then stopped.
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StartAndWaitForStop());
+
+  EXPECT_EQ(ConsoleText(kUnregisteredText), RunAgentProgram(folder, "unreg").text);
+  const TAgentOutput again = RunAgentProgram(folder, "-UNREG");
+  EXPECT_EQ(ConsoleText(UnableToUnregisterText(ERROR_SERVICE_DOES_NOT_EXIST)), again.text);
+  EXPECT_EQ(0, again.exitCode);
+}
+
+TEST(AgentWindowsService, WithoutTheServiceManagerEndsSilentlyEvenWhenConfigured) {
+  TAgentFolder folder;
+  folder.WriteFile("agent.ini", "Enabled=1\n");
+  folder.WriteFile("pinpad.ini", "ComPort=7\n");
+  const TAgentOutput output = RunAgentProgram(folder, nullptr);
+  EXPECT_TRUE(output.ended);
+  EXPECT_EQ("", output.text);
+  EXPECT_EQ(0, output.exitCode);
+}
+
+}  // namespace
