@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include "files/file.h"
 #include "system/result.h"
 
@@ -26,6 +27,7 @@ constexpr uint32_t kMaxPath = 260;
 class TPCFileSystem : public IFileSystem {
  public:
   // root: the directory names are relative to; empty = names used as given.
+  // A root too long to build paths from refuses every name joined to it.
   explicit TPCFileSystem(const char* root);
   TResult Check() override { return TResult(); }
   TResult Remove(const char* name) override;
@@ -44,9 +46,18 @@ class TPCFileSystem : public IFileSystem {
   // A failure code followed by the standard library's error number (the
   // agent's build carries the code alone).
   static TResult Failure(int32_t code, int error);
+  // The directory of the code module (the text of its path before the last
+  // separator), followed by "/" and subPath when that is not empty; empty
+  // when the module path has no separator.
+  static std::string RootBesideModule(char separator, const char* subPath);
 
  private:
+  // Copies source through the ".new" path: read whole, write whole, then
+  // remove the source.
+  TResult CopyThenRemove(const char* source, const char* target);
+
   char root_[kMaxPath];
+  bool rootFits_;
   TResult lastResult_;
 };
 

@@ -9,13 +9,16 @@
 // none) cuts a line, and the next call goes on after the cut.
 class TLineReader {
  public:
+  // The text must outlive the reader.
   TLineReader(const char* text, size_t length, size_t maxLineLength = 0);
+  // Holds a share of the buffer, so a temporary buffer is safe to pass.
   explicit TLineReader(const TByteBuffer& buffer, size_t maxLineLength = 0);
   // The next line into line; false once the text is used up.
   bool ReadLine(std::string& line);
   size_t Position() const { return position_; }
 
  private:
+  TByteBuffer held_;
   const char* text_;
   size_t length_;
   size_t maxLineLength_;
@@ -27,6 +30,8 @@ class TLineReader {
 class TIniFile {
  public:
   explicit TIniFile(const char* name);
+  // A file whose content is already at hand (read elsewhere, or made up).
+  TIniFile(const char* name, const TByteBuffer& content);
   // Value of key in the unnamed leading section, as written (trailing blanks
   // kept), or fallback.
   std::string GetValue(const char* key, const char* fallback) const;

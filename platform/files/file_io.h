@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+// The few descriptor and path calls that differ between the C runtimes of
+// Windows and Linux. Failures answer -1 and leave the reason in errno, except
+// where an error number is answered directly.
+namespace file_io {
+
+// How a file is to be opened, already resolved from the open-mode bits.
+struct TOpenFlags {
+  bool write = false;  // read and write; otherwise read only
+  bool create = false;
+  bool truncate = false;
+  bool append = false;
+  bool executable = false;  // permission 0777 instead of 0666 for a created file
+};
+
+// Opens in binary mode, shared for reading and writing with other openers.
+int Open(const char* path, const TOpenFlags& flags);
+int Close(int descriptor);
+int32_t Read(int descriptor, void* buffer, uint32_t count);
+int32_t Write(int descriptor, const void* buffer, uint32_t count);
+// whence as for lseek (SEEK_SET, SEEK_CUR, SEEK_END); the new position or -1.
+int64_t Seek(int descriptor, int64_t offset, int whence);
+// Deletes a file (never a directory); 0, or -1 with errno.
+int Unlink(const char* path);
+// Renames source to target, replacing an existing target in one step so that
+// the target name never goes missing; 0 or the error number (errno values).
+int RenameReplacing(const char* source, const char* target);
+
+}  // namespace file_io

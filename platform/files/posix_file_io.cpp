@@ -1,0 +1,42 @@
+#include "files/file_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+namespace file_io {
+
+int Open(const char* path, const TOpenFlags& flags) {
+  int oflag = (flags.write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  if (flags.create) oflag |= O_CREAT;
+  if (flags.truncate) oflag |= O_TRUNC;
+  if (flags.append) oflag |= O_APPEND;
+  return open(path, oflag, flags.executable ? 0777 : 0666);
+}
+
+int Close(int descriptor) { return close(descriptor); }
+
+int32_t Read(int descriptor, void* buffer, uint32_t count) {
+  if (count > INT32_MAX) count = INT32_MAX;
+  return static_cast<int32_t>(read(descriptor, buffer, count));
+}
+
+int32_t Write(int descriptor, const void* buffer, uint32_t count) {
+  if (count > INT32_MAX) count = INT32_MAX;
+  return static_cast<int32_t>(write(descriptor, buffer, count));
+}
+
+int64_t Seek(int descriptor, int64_t offset, int whence) {
+  return lseek(descriptor, static_cast<off_t>(offset), whence);
+}
+
+int Unlink(const char* path) { return unlink(path); }
+
+int RenameReplacing(const char* source, const char* target) {
+  return std::rename(source, target) == 0 ? 0 : errno;
+}
+
+}  // namespace file_io

@@ -1,0 +1,79 @@
+#include "files/file_io.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace file_io {
+namespace {
+
+// The C runtime's own translation of the system errors a rename can meet,
+// so that callers see the same error numbers as from the runtime's calls.
+int ErrnoFromSystemError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return EACCES;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return EEXIST;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    case ERROR_DISK_FULL:
+      return ENOSPC;
+    default:
+      return EINVAL;
+  }
+}
+
+}  // namespace
+
+int Open(const char* path, const TOpenFlags& flags) {
+  int oflag = (flags.write ? _O_RDWR : _O_RDONLY) | _O_BINARY | _O_NOINHERIT;
+  if (flags.create) oflag |= _O_CREAT;
+  if (flags.truncate) oflag |= _O_TRUNC;
+  if (flags.append) oflag |= _O_APPEND;
+  // Windows has no execute permission: every created file is readable and
+  // writable.
+  return _sopen(path, oflag, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+}
+
+int Close(int descriptor) { return _close(descriptor); }
+
+int32_t Read(int descriptor, void* buffer, uint32_t count) {
+  if (count > INT32_MAX) count = INT32_MAX;
+  return _read(descriptor, buffer, count);
+}
+
+int32_t Write(int descriptor, const void* buffer, uint32_t count) {
+  if (count > INT32_MAX) count = INT32_MAX;
+  return _write(descriptor, buffer, count);
+}
+
+int64_t Seek(int descriptor, int64_t offset, int whence) {
+  return _lseeki64(descriptor, offset, whence);
+}
+
+int Unlink(const char* path) { return _unlink(path); }
+
+int RenameReplacing(const char* source, const char* target) {
+  if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+  return ErrnoFromSystemError(GetLastError());
+}
+
+}  // namespace file_io
