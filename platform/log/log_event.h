@@ -48,7 +48,8 @@ class T_LE_Received : public TLogEvent {
   const char* GetText() const override { return "<"; }
 };
 
-// An error report with its own text.
+// An error report with its own text (cut to fit; the agent's build puts
+// "Error " in front of it).
 class T_LE_ComError : public TLogEvent {
  public:
   explicit T_LE_ComError(const char* text);

@@ -61,3 +61,5 @@ class INetworkInterface : public IDevice {
 
 // Dotted text of an address ("127.0.0.1").
 void FormatIpAddress(IpAddress address, char* buffer16);
+// The address of a dotted text; 0 unless it starts with four numbers.
+IpAddress ParseIpAddress(const char* text);

@@ -1,0 +1,82 @@
+#include "net/socket_interface.h"
+
+#include <cstdio>
+
+#include "net/socket_connection.h"
+
+namespace {
+
+// Large buffers let a relayed connection or a download move a burst without
+// waiting for the next poll.
+constexpr int kSocketBufferSize = 250000;
+constexpr int kListenBacklog = 1;
+
+}  // namespace
+
+TSocketInterface::TSocketInterface(IFileSystem* logFileSystem) : logFileSystem_(logFileSystem) {}
+
+TSocketInterface::~TSocketInterface() { CloseListeningSockets(); }
+
+void TSocketInterface::Close() { CloseListeningSockets(); }
+
+void TSocketInterface::CloseListeningSockets() {
+  for (const auto& entry : listeningSockets_) {
+    CloseSocket(entry.second);
+  }
+  listeningSockets_.clear();
+}
+
+TSocket TSocketInterface::NewSocket() {
+  TSocket socket = OpenTcpSocket();
+  if (socket == kNoSocket) {
+    return kNoSocket;
+  }
+  MakeNonBlocking(socket);
+  SetSocketOption(socket, TSocketOption::ReuseAddress, 1);
+  SetSocketOption(socket, TSocketOption::SendBuffer, kSocketBufferSize);
+  SetSocketOption(socket, TSocketOption::ReceiveBuffer, kSocketBufferSize);
+  return socket;
+}
+
+TSocketConnection* TSocketInterface::MakeConnection(TSocket socket, bool outgoing) {
+  std::snprintf(logFileName_, sizeof logFileName_, "sock%010lu.txt", static_cast<unsigned long>(socket));
+  return CreateConnection(socket, outgoing, logFileName_, traceFlag_ ? logFileSystem_ : nullptr);
+}
+
+TResult TSocketInterface::Connect(const TNetAddress& target, IConnection** out) {
+  *out = nullptr;
+  TSocket socket = NewSocket();
+  if (socket == kNoSocket) {
+    return TResult(RESULT_SOCKET_NO_SOCKET, GetLastSocketError());
+  }
+  if (ConnectSocket(socket, target.address, target.port) != 0) {
+    int32_t error = GetLastSocketError();
+    if (!IsConnectStarted(error)) {
+      CloseSocket(socket);
+      return TResult(RESULT_SOCKET_CONNECT_FAILED, error);
+    }
+  }
+  *out = MakeConnection(socket, true);
+  return TResult();
+}
+
+TResult TSocketInterface::Listen(uint16_t port, IConnection** out) {
+  *out = nullptr;
+  auto found = listeningSockets_.find(port);
+  TSocket socket;
+  if (found != listeningSockets_.end()) {
+    socket = found->second;
+  } else {
+    socket = NewSocket();
+    if (socket == kNoSocket) {
+      return TResult(RESULT_SOCKET_LISTEN_FAILED);
+    }
+    if (!BindAndListen(socket, port, kListenBacklog)) {
+      CloseSocket(socket);
+      return TResult(RESULT_SOCKET_LISTEN_FAILED);
+    }
+    listeningSockets_[port] = socket;
+  }
+  *out = MakeConnection(socket, false);
+  return TResult();
+}

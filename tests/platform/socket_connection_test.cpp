@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "build_flavour.h"
+#include "net/socket_connection.h"
+#include "net/socket_interface.h"
+#include "socket_testutil.h"
+
+namespace {
+
+class SocketConnection : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(network_->Open().Succeeded()); }
+  void TearDown() override { network_->Close(); }
+
+  // Sends all of data, a piece at a time as the socket takes it.
+  static bool SendAll(IConnection* connection, const std::string& data) {
+    size_t done = 0;
+    return PollUntil([&] {
+      int32_t sent = connection->Send(data.data() + done, static_cast<uint32_t>(data.size() - done));
+      if (sent > 0) done += static_cast<size_t>(sent);
+      return sent < 0 || done == data.size();
+    }) && done == data.size();
+  }
+
+  static std::string ReceiveExactly(IConnection* connection, size_t count) {
+    std::string received;
+    char buffer[4096];
+    PollUntil([&] {
+      int32_t got = connection->Receive(buffer, sizeof buffer);
+      if (got > 0) received.append(buffer, static_cast<size_t>(got));
+      return got < 0 || received.size() >= count;
+    });
+    return received;
+  }
+
+  std::unique_ptr<INetworkInterface> network_{NewPlatformEthernetInterface(nullptr)};
+};
+
+TEST_F(SocketConnection, ConnectToClosedPortStartsThenClosesWith20001) {
+  uint16_t port = 0;
+  {
+    // A port that was just listened on and is closed again.
+    std::unique_ptr<INetworkInterface> other(NewPlatformEthernetInterface(nullptr));
+    other->Open();
+    ASSERT_NE(ListenOnFreePort(other.get(), &port), nullptr);
+    other->Close();
+  }
+  std::unique_ptr<IConnection> connection = ConnectTo(network_.get(), port);
+  ASSERT_NE(connection, nullptr);
+  ASSERT_TRUE(PollUntil([&] { return connection->GetState() != CONNECTION_CONNECTING; }));
+  EXPECT_EQ(connection->GetState(), CONNECTION_CLOSED);
+  EXPECT_EQ(connection->GetLastResult().GetCode(), RESULT_SOCKET_CONNECT_FAILED);
+  char buffer[8];
+  EXPECT_LT(connection->Receive(buffer, sizeof buffer), 0);
+}
+
+TEST_F(SocketConnection, CarriesDataBothWaysAndKnowsTheAcceptedPeer) {
+  TConnectedPair pair = ConnectPair(network_.get());
+  ASSERT_NE(pair.server, nullptr);
+
+  uint32_t peer = pair.server->GetPeerAddress();
+  const uint8_t loopbackOctets[] = {127, 0, 0, 1};
+  EXPECT_EQ(std::memcmp(&peer, loopbackOctets, 4), 0);
+  EXPECT_EQ(pair.client->GetPeerAddress(), 0u);
+
+  char buffer[16];
+  EXPECT_EQ(pair.client->Receive(buffer, sizeof buffer), 0);
+  EXPECT_EQ(pair.client->GetState(), CONNECTION_CONNECTED);
+
+  std::string request(70000, 'q');
+  request[0] = '\x0D';
+  ASSERT_TRUE(SendAll(pair.client.get(), request));
+  EXPECT_EQ(ReceiveExactly(pair.server.get(), request.size()), request);
+  ASSERT_TRUE(SendAll(pair.server.get(), "answer"));
+  EXPECT_EQ(ReceiveExactly(pair.client.get(), 6), "answer");
+  EXPECT_TRUE(pair.client->GetLastResult().Succeeded());
+}
+
+TEST_F(SocketConnection, PeerCloseEndsReceiveWithMinus2And20003) {
+  TConnectedPair pair = ConnectPair(network_.get());
+  ASSERT_NE(pair.server, nullptr);
+  ASSERT_TRUE(SendAll(pair.client.get(), "last words"));
+  pair.client.reset();
+
+  // What was sent before the close still arrives first.
+  EXPECT_EQ(ReceiveExactly(pair.server.get(), 10), "last words");
+  char buffer[16];
+  int32_t got = 0;
+  ASSERT_TRUE(PollUntil([&] { return (got = pair.server->Receive(buffer, sizeof buffer)) != 0; }));
+  EXPECT_EQ(got, -2);
+  EXPECT_EQ(pair.server->GetLastResult().GetCode(), RESULT_SOCKET_CLOSED_BY_PEER);
+  EXPECT_EQ(pair.server->GetState(), CONNECTION_CLOSED);
+}
+
+TEST_F(SocketConnection, ListenersOnOnePortShareTheListeningSocket) {
+  uint16_t port = 0;
+  std::unique_ptr<IConnection> first = ListenOnFreePort(network_.get(), &port);
+  ASSERT_NE(first, nullptr);
+  IConnection* raw = nullptr;
+  ASSERT_TRUE(network_->Listen(port, &raw).Succeeded());
+  std::unique_ptr<IConnection> second(raw);
+  EXPECT_EQ(first->GetState(), CONNECTION_LISTENING);
+  EXPECT_STREQ(dynamic_cast<TSocketConnection*>(first.get())->GetFileName(),
+               dynamic_cast<TSocketConnection*>(second.get())->GetFileName());
+
+  first.reset();
+  std::unique_ptr<IConnection> client = ConnectTo(network_.get(), port);
+  ASSERT_NE(client, nullptr);
+  EXPECT_TRUE(PollUntil([&] { return second->GetState() == CONNECTION_CONNECTED; }));
+
+  // Once it has accepted, a new listener on the port takes the next caller.
+  ASSERT_TRUE(network_->Listen(port, &raw).Succeeded());
+  std::unique_ptr<IConnection> third(raw);
+  std::unique_ptr<IConnection> nextClient = ConnectTo(network_.get(), port);
+  EXPECT_TRUE(PollUntil([&] { return third->GetState() == CONNECTION_CONNECTED; }));
+}
+
+TEST_F(SocketConnection, LargeSendRaisesTheSendBufferInTheUpdaterOnly) {
+  TConnectedPair pair = ConnectPair(network_.get());
+  ASSERT_NE(pair.server, nullptr);
+  auto* client = dynamic_cast<TSocketConnection*>(pair.client.get());
+  ASSERT_NE(client, nullptr);
+  EXPECT_EQ(client->GetSendBufferSize(), TSocketConnection::kInitialSendBufferSize);
+
+  std::vector<char> large(300000, 'x');
+  ASSERT_TRUE(PollUntil([&] { return client->Send(large.data(), 300000) != 0; }));
+  uint32_t raised = kAgentBuild ? TSocketConnection::kInitialSendBufferSize : 300000;
+  EXPECT_EQ(client->GetSendBufferSize(), raised);
+
+  char small[100] = {};
+  char drain[65536];
+  ASSERT_TRUE(PollUntil([&] {
+    pair.server->Receive(drain, sizeof drain);
+    return client->Send(small, sizeof small) != 0;
+  }));
+  EXPECT_EQ(client->GetSendBufferSize(), raised);
+}
+
+}  // namespace
