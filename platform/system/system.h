@@ -5,15 +5,14 @@
 #include "build_flavour.h"
 #include "system/result.h"
 #include "system/timer.h"
-#if !TAVO_AGENT_BUILD
+#if TAVO_AGENT_BUILD
+#include "log/console_logger.h"
+#else
 #include "system/idle_handler.h"
 #endif
 
 class IDeviceLayer;
 class IFileSystem;
-#if TAVO_AGENT_BUILD
-class ILoggerToConsole;
-#endif
 
 // The terminal as seen by the application: clock, timers, identity,
 // directories and devices. One per process, reached through GetSystem().
@@ -89,6 +88,15 @@ class TSystem : public ISystem {
   TResult CheckPeripherals() override { return TResult(RESULT_NOT_SUPPORTED); }
 
  protected:
+  // Closes the trace file system, then destroys the device layer with its
+  // devices, then the inactivity timer. The most derived system calls it
+  // from its own destructor: devices may still call back into the system
+  // (clock, file systems) while they go, which must reach the whole object.
+  void ReleaseOwned();
+
+  // Idle time after which the terminal counts as inactive.
+  static constexpr uint32_t kInactivityMilliseconds = 30000;
+
   std::unique_ptr<IDeviceLayer> deviceLayer_;
   IFileSystem* traceFileSystem_ = nullptr;  // owned; given back on destruction
 #if !TAVO_AGENT_BUILD
@@ -128,4 +136,9 @@ class TPCSystem : public TSystem {
   virtual uint32_t GetVolumeSerial() = 0;
 
   uint32_t screenSelector_ = 1;
+
+ private:
+#if TAVO_AGENT_BUILD
+  TLoggerToConsoleDummy consoleLogger_;
+#endif
 };
