@@ -3,9 +3,7 @@
 #include <unistd.h>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
-#include "files/file_system.h"
 
 #ifdef _WIN32
 #include "system/win_system.h"
@@ -52,25 +50,3 @@ class TScopedTempCwd {
   std::filesystem::path path_;
 };
 
-// A file system that knows only the sizes of the files it is told about.
-class TSizesFileSystem : public IFileSystem {
- public:
-  uint32_t GetFreeSpace() override { return 0; }
-  TResult Check() override { return TResult(); }
-  uint32_t GetFileSize(const char* name) override {
-    const auto found = sizes.find(name);
-    return found == sizes.end() ? 0 : found->second;
-  }
-  TResult Remove(const char*) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult Move(const char*, const char*) override { return TResult(RESULT_NOT_SUPPORTED); }
-  IFileReadable* OpenRead(const char*) override { return nullptr; }
-  IFileWritable* OpenWrite(const char*, uint32_t) override { return nullptr; }
-  TResult GetLastResult() override { return TResult(); }
-  int OpenHandle(const char*, uint32_t) override { return -1; }
-  char* MakePath(char* buffer, const char*) override {
-    buffer[0] = 0;
-    return buffer;
-  }
-
-  std::map<std::string, uint32_t> sizes;
-};
