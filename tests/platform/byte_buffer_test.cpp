@@ -118,16 +118,6 @@ TEST(ByteBuffer, AppendingItsOwnBytesCopiesThemFirst) {
   EXPECT_EQ(buffer.ToString(), "bcabcbc");
 }
 
-TEST(ByteBuffer, MovedFromBufferIsEmpty) {
-  TByteBuffer source(std::string("data"));
-  TByteBuffer target(std::move(source));
-  EXPECT_EQ(target.ToString(), "data");
-  EXPECT_TRUE(source.Empty());  // NOLINT(bugprone-use-after-move)
-  source = std::move(target);
-  EXPECT_EQ(source.ToString(), "data");
-  EXPECT_EQ(source.ShareCount(), 1u);
-}
-
 TEST(ByteBuffer, HexIsUpperCaseWithoutSeparators) {
   const uint8_t bytes[] = {0x00, 0x1F, 0xAB, 0xFF, 0x7e};
   EXPECT_EQ(TByteBuffer(sizeof(bytes), bytes).ToHex(), "001FABFF7E");

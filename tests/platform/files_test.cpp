@@ -74,12 +74,6 @@ class FileSystemTest : public ::testing::Test {
   IFileSystem& files_ = dir_.Files();
 };
 
-TEST_F(FileSystemTest, FileSystemIsRootedInItsDirectoryBesideTheProgram) {
-  Files file(files_.OpenWrite("created.txt", OPEN_CREATE | OPEN_CREATE_TRUNCATE));
-  ASSERT_TRUE(file);
-  EXPECT_TRUE(dir_.Exists("created.txt"));
-}
-
 TEST_F(FileSystemTest, RemoveDeletesAFileAndAcceptsAMissingOne) {
   dir_.Write("old.txt", "x");
   EXPECT_TRUE(files_.Remove("old.txt").Succeeded());

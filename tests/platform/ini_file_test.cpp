@@ -81,6 +81,7 @@ TEST(IniFile, KeyMustBeFollowedDirectlyByEqualsOrColon) {
   EXPECT_EQ(IniOf("HostURLs=1\n").GetValue("HostURL", "none"), "none");
   EXPECT_EQ(IniOf(" HostURL=1\n").GetValue("HostURL", "none"), "none");
   EXPECT_EQ(IniOf("hosturl=1\n").GetValue("HostURL", "none"), "none");
+  EXPECT_EQ(IniOf("HostURL\n").GetValue("HostURL", "none"), "none");
 }
 
 TEST(IniFile, ValueSkipsLeadingSeparatorsAndKeepsTrailingBlanks) {
@@ -88,11 +89,6 @@ TEST(IniFile, ValueSkipsLeadingSeparatorsAndKeepsTrailingBlanks) {
   EXPECT_EQ(IniOf("Key=,: \t=value, more\n").GetValue("Key", ""), "value, more");
   EXPECT_EQ(IniOf("Key= \t\nOther=1\n").GetValue("Key", "default"), "");
   EXPECT_EQ(IniOf("Key=first\nKey=second\n").GetValue("Key", ""), "first");
-}
-
-TEST(IniFile, MissingContentGivesTheDefault) {
-  EXPECT_EQ(IniOf("").GetValue("Key", "default"), "default");
-  EXPECT_EQ(IniOf("Key\n").GetValue("Key", "default"), "default");
 }
 
 TEST(IniFile, NumbersIgnoreTrailingBlanksButNothingElse) {
