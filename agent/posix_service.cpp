@@ -38,7 +38,7 @@ bool IsSystemUnitDirectory(const std::string& dir) {
   return dir == kSystemUnitDir;
 }
 
-// errno is set when the path cannot be read.
+// The program's absolute path; errno is set when it cannot be used.
 bool ReadProgramPath(std::string& path) {
   char buffer[4096];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
@@ -48,6 +48,12 @@ bool ReadProgramPath(std::string& path) {
     return false;
   }
   path.assign(buffer, static_cast<size_t>(length));
+  // A line break in the path would end the ExecStart line early and let the
+  // rest of the name be read as further settings of the unit.
+  if (path.find_first_of("\r\n") != std::string::npos) {
+    errno = EINVAL;
+    return false;
+  }
   return true;
 }
 

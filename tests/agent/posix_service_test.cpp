@@ -111,13 +111,21 @@ TEST_F(AgentLinuxUnit, RegisterWritesTheUnitAndTwiceIsFine) {
   EXPECT_NE(std::string::npos, unit.find("\n[Install]\n"));
 }
 
-TEST_F(AgentLinuxUnit, PathWithBlanksAndPercentStaysOneWordInTheUnit) {
-  TAgentFolder folder("agent test 100%");
-  ASSERT_EQ(kRegisteredText, RunAgentProgram(folder, "reg").text);
-  std::string escaped;  // systemd reads %% as one %
-  for (char c : folder.Path()) escaped += c == '%' ? std::string("%%") : std::string(1, c);
-  EXPECT_EQ("\"" + escaped + "/agent\"", UnitValue(Unit(), "ExecStart"));
-  EXPECT_EQ(escaped, UnitValue(Unit(), "WorkingDirectory"));
+TEST_F(AgentLinuxUnit, ProgramPathCannotBreakTheUnit) {
+  {
+    TAgentFolder folder("agent test 100%");
+    ASSERT_EQ(kRegisteredText, RunAgentProgram(folder, "reg").text);
+    std::string escaped;  // systemd reads %% as one %
+    for (char c : folder.Path()) escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    EXPECT_EQ("\"" + escaped + "/agent\"", UnitValue(Unit(), "ExecStart"));
+    EXPECT_EQ(escaped, UnitValue(Unit(), "WorkingDirectory"));
+  }
+  {  // a line break would smuggle settings into the unit: refused
+    TAgentFolder folder("agent\nUser=root");
+    ASSERT_EQ(kUnregisteredText, RunAgentProgram(folder, "unreg").text);
+    EXPECT_EQ(UnableToRegisterText(EINVAL), RunAgentProgram(folder, "reg").text);
+    EXPECT_FALSE(UnitExists());
+  }
 }
 
 TEST_F(AgentLinuxUnit, UnregisterRemovesTheUnitOnceAndReportsErrors) {

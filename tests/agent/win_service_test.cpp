@@ -12,8 +12,26 @@ namespace {
 
 const char* const kService = "Tavo2Agent";
 
+// Waits until the service is gone, or (gone false) has stopped.
+bool WaitFor(SC_HANDLE manager, bool gone, DWORD waitMs) {
+  const ULONGLONG deadline = GetTickCount64() + waitMs;
+  for (;;) {
+    SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status = {};
+    const bool done = gone ? service == nullptr
+                           : service && QueryServiceStatus(service, &status) &&
+                                 status.dwCurrentState == SERVICE_STOPPED;
+    if (service) CloseServiceHandle(service);
+    if (done) return true;
+    if (GetTickCount64() > deadline) return false;
+    Sleep(50);
+  }
+}
+
 // Stops and deletes the service if it exists: before the test, in case an
-// earlier run died half-way, and after it whatever happened.
+// earlier run died half-way, and after it whatever happened. A service
+// process that does not stop when asked is ended, or the service could never
+// be deleted.
 void RemoveService() {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (!manager) return;
@@ -21,8 +39,22 @@ void RemoveService() {
   if (service) {
     SERVICE_STATUS status;
     ControlService(service, SERVICE_CONTROL_STOP, &status);
+    SERVICE_STATUS_PROCESS process = {};
+    DWORD needed = 0;
+    if (!WaitFor(manager, false, 15000) &&
+        QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process),
+                             sizeof process, &needed) &&
+        process.dwProcessId != 0) {
+      HANDLE hung = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.dwProcessId);
+      if (hung) {
+        TerminateProcess(hung, 1);
+        WaitForSingleObject(hung, 15000);
+        CloseHandle(hung);
+      }
+    }
     DeleteService(service);
     CloseServiceHandle(service);
+    WaitFor(manager, true, 15000);
   }
   CloseServiceHandle(manager);
 }
@@ -54,8 +86,8 @@ std::string RegisteredCommandLine() {
   return commandLine;
 }
 
-// Starts the service and waits for it to stop; its last state.
-DWORD StartAndWaitForStop() {
+// Starts the service and waits for it to stop; its last status.
+SERVICE_STATUS StartAndWaitForStop() {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   SC_HANDLE service =
       manager ? OpenServiceA(manager, kService, SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
@@ -71,7 +103,7 @@ DWORD StartAndWaitForStop() {
   }
   if (service) CloseServiceHandle(service);
   if (manager) CloseServiceHandle(manager);
-  return status.dwCurrentState;
+  return status;
 }
 
 TEST(AgentWindowsService, RegisterStartStopUnregister) {
@@ -90,7 +122,9 @@ TEST(AgentWindowsService, RegisterStartStopUnregister) {
 
   // Without a port the relay loop returns at once, so the service reports
   // running and then stopped.
-  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StartAndWaitForStop());
+  const SERVICE_STATUS stopped = StartAndWaitForStop();
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), stopped.dwCurrentState);
+  EXPECT_EQ(static_cast<DWORD>(NO_ERROR), stopped.dwWin32ExitCode);
 
   EXPECT_EQ(ConsoleText(kUnregisteredText), RunAgentProgram(folder, "unreg").text);
   const TAgentOutput again = RunAgentProgram(folder, "-UNREG");
