@@ -11,6 +11,16 @@ enable_testing()
 set(TAVO_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${TAVO_TEST_RESULTS})
 
+# tavo_check_imports(TARGET): the Windows binary imports system DLLs only.
+function(tavo_check_imports target)
+  if(WIN32)
+    find_program(TAVO_OBJDUMP NAMES ${TAVO_MINGW_TRIPLE}-objdump objdump REQUIRED)
+    add_test(NAME ${target}_imports_system_dlls_only
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TAVO_OBJDUMP} $<TARGET_FILE:${target}>)
+    set_tests_properties(${target}_imports_system_dlls_only PROPERTIES CROSSCOMPILING_EMULATOR "")
+  endif()
+endfunction()
+
 if(NOT BUILD_TESTING)
   return()
 endif()
@@ -66,19 +76,13 @@ function(tavo_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${TAVO_GTEST_MAIN})
   tavo_warnings(${name})
   if(TAVO_EXECUTES_TESTS)
-    add_test(NAME ${name}
-      COMMAND ${name} --gtest_output=xml:${TAVO_TEST_RESULTS}/${name}.xml)
+    # Under Wine a Unix path needs the drive that maps the Unix root.
+    set(results ${TAVO_TEST_RESULTS})
+    if(WIN32)
+      set(results Z:${TAVO_TEST_RESULTS})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results}/${name}.xml)
     set_tests_properties(${name} PROPERTIES TIMEOUT 600)
     tavo_test_needs_wine(${name})
-  endif()
-endfunction()
-
-# tavo_check_imports(TARGET): the Windows binary imports system DLLs only.
-function(tavo_check_imports target)
-  if(WIN32)
-    find_program(TAVO_OBJDUMP NAMES ${TAVO_MINGW_TRIPLE}-objdump objdump REQUIRED)
-    add_test(NAME ${target}_imports_system_dlls_only
-      COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TAVO_OBJDUMP} $<TARGET_FILE:${target}>)
-    set_tests_properties(${target}_imports_system_dlls_only PROPERTIES CROSSCOMPILING_EMULATOR "")
   endif()
 endfunction()
