@@ -132,6 +132,47 @@ TEST(AgentWindowsService, RegisterStartStopUnregister) {
   EXPECT_EQ(0, again.exitCode);
 }
 
+// A configured service keeps relaying until the service manager stops it:
+// the stop control answers "stop pending" at once, and the service reports
+// stopped after the relay loop's closing pause.
+TEST(AgentWindowsService, RunsUntilTheStopControl) {
+  TServiceCleanup cleanup;
+  TAgentFolder folder("agent stop test");
+  folder.WriteFile("agent.ini", "Enabled=1\n");
+  folder.WriteFile("pinpad.ini", "ComPort=7\n");
+  ASSERT_EQ(ConsoleText(kRegisteredText), RunAgentProgram(folder, "reg").text);
+
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  ASSERT_NE(nullptr, manager);
+  SC_HANDLE service =
+      OpenServiceA(manager, kService, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+  ASSERT_NE(nullptr, service);
+  ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+
+  SERVICE_STATUS status = {};
+  const ULONGLONG deadline = GetTickCount64() + kGenerousWaitMs;
+  while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING &&
+         GetTickCount64() < deadline) {
+    Sleep(50);
+  }
+  ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
+  // Still running a moment later: the configured loop does not end by itself.
+  Sleep(500);
+  ASSERT_TRUE(QueryServiceStatus(service, &status));
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
+
+  ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status)) << GetLastError();
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOP_PENDING), status.dwCurrentState);
+  while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
+         GetTickCount64() < deadline) {
+    Sleep(50);
+  }
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
+  EXPECT_EQ(static_cast<DWORD>(NO_ERROR), status.dwWin32ExitCode);
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+}
+
 TEST(AgentWindowsService, WithoutTheServiceManagerEndsSilentlyEvenWhenConfigured) {
   TAgentFolder folder;
   folder.WriteFile("agent.ini", "Enabled=1\n");
