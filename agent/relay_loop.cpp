@@ -41,15 +41,13 @@ void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRe
 void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment) {
   const uint16_t comPort = state.GetComPort();
   if (comPort == 0) return;
-  // A port without a link device behaves as one whose open fails: the loop
-  // keeps its 5-second cadence and still answers the stop request and the key.
   auto* link = dynamic_cast<IRelayLink*>(environment.GetDevice(DEVICE_USB_LINK, comPort));
   auto* network = dynamic_cast<INetworkInterface*>(environment.GetDevice(DEVICE_ETHERNET, 0));
-  if (!network) return;
+  if (!link || !network) return;
 
   for (;;) {
     const bool running =
-        environment.IsAgentEnabled() && link && link->OpenLink(false).GetCode() == 0;
+        environment.IsAgentEnabled() && link->OpenLink(false).GetCode() == 0;
     if (running) {
       network->Open();
       Relay(state, console, environment, *link);

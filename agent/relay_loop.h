@@ -6,7 +6,8 @@
 // enabled and pumps it every 20 ms; closes it when the agent is disabled or a
 // stop is requested, and waits 5 seconds before every new open. In console
 // mode a key press stops it too. Returns only when the agent is to end, or at
-// once when no COM port is configured or the PC has no network interface.
+// once when no COM port is configured or the serial link or the PC's network
+// interface is missing.
 void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment);
 
 // The same on the platform's devices, clock and configuration files.

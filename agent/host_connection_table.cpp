@@ -1,0 +1,112 @@
+#include "host_connection_table.h"
+
+THostConnectionTable::THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender)
+    : environment_(environment), sender_(sender) {}
+
+THostConnectionTable::~THostConnectionTable() = default;
+
+void THostConnectionTable::SendClosed(uint32_t id) {
+  TSerialMessage closed;
+  closed.type = MSG_CLOSED;
+  closed.id = id;
+  sender_.SendMessage(closed);
+}
+
+void THostConnectionTable::Open(const TSerialMessage& request) {
+  TResult result(RESULT_NO_NETWORK);
+  IConnection* connection = nullptr;
+  // Opened by the agent's loop with the serial link; not opened here.
+  auto* network = dynamic_cast<INetworkInterface*>(environment_.GetDevice(DEVICE_ETHERNET, 0));
+  if (network) {
+    if (request.type == MSG_CONNECT) {
+      TNetAddress target;
+      target.address = request.address;
+      target.port = request.port;
+      result = network->Connect(target, &connection);
+    } else {
+      result = network->Listen(request.port, &connection);
+    }
+  }
+  if (connection) {
+    THostConnection& host = connections_[request.id];
+    host.connection.reset(connection);
+    host.reportState = request.type == MSG_CONNECT ? CONNECTION_CONNECTING : CONNECTION_LISTENING;
+    host.unsent.Clear();
+  }
+  if (result.GetCode() != 0) {
+    connections_.erase(request.id);
+    TSerialMessage status;
+    status.type = MSG_STATUS;
+    status.id = request.id;
+    status.code = result.GetCode();
+    sender_.SendMessage(status);
+  }
+}
+
+void THostConnectionTable::Close(uint32_t id) { connections_.erase(id); }
+
+bool THostConnectionTable::Flush(THostConnection& host) {
+  if (host.unsent.Empty()) return true;
+  const int32_t sent = host.connection->Send(host.unsent.Data(), static_cast<uint32_t>(host.unsent.Length()));
+  if (sent < 0) return false;
+  host.unsent.RemoveFront(static_cast<size_t>(sent));
+  return host.unsent.Length() <= kMaxUnsent;
+}
+
+void THostConnectionTable::Deliver(const TSerialMessage& message) {
+  auto found = connections_.find(message.id);
+  if (found == connections_.end()) {
+    SendClosed(message.id);
+    return;
+  }
+  // Behind whatever an earlier write left over, so the stream stays in order.
+  found->second.unsent.Append(message.data);
+  if (!Flush(found->second)) {
+    SendClosed(message.id);
+    connections_.erase(found);
+  }
+}
+
+int32_t THostConnectionTable::Relay(uint32_t id, IConnection& connection) {
+  uint8_t buffer[kMaxChunk];
+  while (sender_.GetBacklog() < kMaxBacklog) {
+    const int32_t n = connection.Receive(buffer, kMaxChunk);
+    if (n == 0) return CONNECTION_CONNECTED;
+    if (n < 0) return CONNECTION_CLOSED;
+    TSerialMessage data;
+    data.type = MSG_DATA_TO_CLIENT;
+    data.id = id;
+    data.data = TByteBuffer(static_cast<size_t>(n), buffer);
+    if (!sender_.SendMessage(data)) return CONNECTION_CLOSED;
+  }
+  return CONNECTION_CONNECTED;
+}
+
+void THostConnectionTable::Service() {
+  for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+    const uint32_t id = it->first;
+    THostConnection& host = it->second;
+    int32_t state = host.connection->GetState();
+    if (state == CONNECTION_CONNECTED) {
+      if (host.reportState != CONNECTION_CONNECTED) {
+        TSerialMessage report;
+        report.id = id;
+        if (host.reportState == CONNECTION_CONNECTING) {
+          report.type = MSG_STATUS;
+          report.code = 0;
+        } else {
+          report.type = MSG_ACCEPTED;
+          report.address = host.connection->GetPeerAddress();
+        }
+        sender_.SendMessage(report);
+        host.reportState = CONNECTION_CONNECTED;
+      }
+      state = Flush(host) ? Relay(id, *host.connection) : CONNECTION_CLOSED;
+    }
+    if (state == CONNECTION_CLOSED) {
+      SendClosed(id);
+      connections_.erase(it);
+      return;
+    }
+  }
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include "files/byte_buffer.h"
+#include "serial_environment.h"
+#include "serial_message.h"
+
+// A connection the far end asked for, made with the PC's own network
+// interface.
+struct THostConnection {
+  std::unique_ptr<IConnection> connection;
+  // CONNECTION_CONNECTING until the connect is reported, CONNECTION_LISTENING
+  // until a peer is reported, then CONNECTION_CONNECTED.
+  int32_t reportState = CONNECTION_CONNECTING;
+  // Data from the far end that the socket has not taken yet.
+  TByteBuffer unsent;
+};
+
+// The serving role: the connections the far end asked for, keyed by the ids
+// it chose, and the relay of their data.
+class THostConnectionTable {
+ public:
+  THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender);
+  ~THostConnectionTable();
+  THostConnectionTable(const THostConnectionTable&) = delete;
+  THostConnectionTable& operator=(const THostConnectionTable&) = delete;
+
+  // MSG_CONNECT or MSG_LISTEN: a new connection under the id, replacing one
+  // in use. Failure at once is reported with MSG_STATUS; success later, by
+  // Service, once the socket is connected.
+  void Open(const TSerialMessage& request);
+  // MSG_CLOSE: closes the connection without an answer.
+  void Close(uint32_t id);
+  // MSG_DATA_TO_HOST: writes the data to the connection's socket.
+  void Deliver(const TSerialMessage& message);
+  // One pass in ascending id order: reports connects and accepts, relays
+  // what the hosts sent, and reports and forgets a connection that is gone.
+  // The pass ends at the first connection forgotten.
+  void Service();
+  // Closes every connection without reporting it.
+  void CloseAll() { connections_.clear(); }
+  bool Has(uint32_t id) const { return connections_.count(id) != 0; }
+
+  // Host data read per message to the far end.
+  static constexpr uint32_t kMaxChunk = 4096;
+  // A host that sends faster than the serial line carries is read only
+  // while the link has less than this waiting; the rest waits in the socket.
+  static constexpr size_t kMaxBacklog = 32768;
+  // Data the far end sent that a socket has not taken. A socket that stays
+  // behind by more than this is closed: the stream cannot be kept whole.
+  static constexpr size_t kMaxUnsent = 65536;
+
+ private:
+  // Writes what the socket can take; false when the connection has failed.
+  bool Flush(THostConnection& host);
+  // Sends the host's data to the far end until the socket has no more;
+  // answers the connection's new state.
+  int32_t Relay(uint32_t id, IConnection& connection);
+  void SendClosed(uint32_t id);
+
+  ISerialEnvironment& environment_;
+  ISerialMessageSender& sender_;
+  std::map<uint32_t, THostConnection> connections_;
+};

@@ -1,0 +1,82 @@
+#include "serial_framer.h"
+
+namespace {
+
+constexpr uint8_t kEnd = 0xC0;
+constexpr uint8_t kEscape = 0xDB;
+constexpr uint8_t kEscapedEnd = 0xDC;
+constexpr uint8_t kEscapedEscape = 0xDD;
+
+}  // namespace
+
+TSerialFramer::TSerialFramer(IConnection* port) : port_(port) {}
+
+TSerialFramer::~TSerialFramer() = default;
+
+TByteBuffer TSerialFramer::Escape(const uint8_t* content, size_t length) {
+  TByteBuffer line;
+  line.Append(kEnd);
+  for (size_t i = 0; i < length; ++i) {
+    const uint8_t byte = content[i];
+    if (byte == kEnd) {
+      const uint8_t escaped[2] = {kEscape, kEscapedEnd};
+      line.Append(escaped, 2);
+    } else if (byte == kEscape) {
+      const uint8_t escaped[2] = {kEscape, kEscapedEscape};
+      line.Append(escaped, 2);
+    } else {
+      line.Append(byte);
+    }
+  }
+  line.Append(kEnd);
+  return line;
+}
+
+TByteBuffer TSerialFramer::Unescape(const TByteBuffer& raw) {
+  TByteBuffer content;
+  bool escaping = false;
+  for (size_t i = 0; i < raw.Length(); ++i) {
+    const uint8_t byte = raw[i];
+    if (escaping) {
+      if (byte == kEscape) continue;  // the second one starts a new escape
+      escaping = false;
+      if (byte == kEscapedEnd) content.Append(kEnd);
+      if (byte == kEscapedEscape) content.Append(kEscape);
+    } else if (byte == kEscape) {
+      escaping = true;
+    } else {
+      content.Append(byte);
+    }
+  }
+  return content;
+}
+
+bool TSerialFramer::ReadFrame(TByteBuffer* content) {
+  uint8_t byte = 0;
+  while (port_->Receive(&byte, 1) > 0) {
+    if (byte == kEnd) {
+      if (inFrame_ && !raw_.Empty()) {
+        inFrame_ = false;
+        *content = Unescape(raw_);
+        raw_.Clear();
+        return true;
+      }
+      // Back-to-back delimiters only open the frame again.
+      inFrame_ = true;
+    } else if (inFrame_) {
+      if (raw_.Length() >= kMaxRawFrame) {
+        inFrame_ = false;
+        raw_.Clear();
+      } else {
+        raw_.Append(byte);
+      }
+    }
+  }
+  return false;
+}
+
+bool TSerialFramer::WriteFrame(const uint8_t* content, size_t length) {
+  const TByteBuffer line = Escape(content, length);
+  const int32_t sent = port_->Send(line.Data(), static_cast<uint32_t>(line.Length()));
+  return sent >= 0 && static_cast<size_t>(sent) == line.Length();
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include "files/byte_buffer.h"
+#include "serial_environment.h"
+#include "serial_framer.h"
+
+// The acknowledged link on the serial line: a byte stream each way, carried
+// in numbered DATA frames of at most 255 payload bytes with a CRC, one frame
+// in flight at a time (stop and wait). The far end answers each DATA frame
+// with an ACK, or a NAK when the CRC is wrong; a NAK'd frame goes out again,
+// three times at most.
+class TSerialLink {
+ public:
+  // Takes the serial port connection. The environment must outlive the link.
+  TSerialLink(IConnection* port, ISerialEnvironment& environment);
+  ~TSerialLink();
+  TSerialLink(const TSerialLink&) = delete;
+  TSerialLink& operator=(const TSerialLink&) = delete;
+
+  // Queues bytes for the far end and starts sending them when nothing is in
+  // flight; answers whether the link is up afterwards.
+  bool Transmit(const TByteBuffer& bytes);
+  // Everything the far end delivered since the last call.
+  TByteBuffer TakeReceived();
+  // Handles at most one incoming frame and the acknowledgement timeout.
+  void Poll();
+  // Discards everything queued and in flight and marks the link down until
+  // the far end acknowledges a frame or delivers data.
+  void Fail();
+  bool IsDown() const { return down_; }
+  // Bytes queued or in flight, not yet acknowledged.
+  size_t GetBacklog() const { return queue_.Length() + inFlight_.Length(); }
+
+  // Payload bytes of one DATA frame, and how long the far end has to answer.
+  static constexpr size_t kMaxPayload = 255;
+  static constexpr uint32_t kAckTimeout = 2000;
+
+ private:
+  void StartNext();
+  void SendInFlight();
+  void Acknowledge(uint8_t kind, uint8_t sequence);
+  void HandleFrame(const TByteBuffer& frame);
+
+  ISerialEnvironment& environment_;
+  TSerialFramer framer_;
+  uint8_t sequence_ = 0;
+  uint8_t retriesLeft_ = 0;
+  bool down_ = false;
+  std::unique_ptr<ITimer> ackTimer_;
+  TByteBuffer received_;
+  TByteBuffer queue_;
+  TByteBuffer inFlight_;
+};

@@ -1,0 +1,90 @@
+#include "serial_session.h"
+#include <memory>
+#include "serial_out_connection.h"
+
+TSerialSession::TSerialSession(IConnection* port, ISerialEnvironment& environment)
+    : environment_(environment), link_(port, environment), hosts_(environment, *this) {}
+
+// Host connections close with the session; the link closes the COM port.
+TSerialSession::~TSerialSession() = default;
+
+void TSerialSession::SendReset() {
+  TSerialMessage reset;
+  reset.type = MSG_RESET;
+  SendMessage(reset);
+  // Only the far end's answer to this one frame brings the link up; nothing
+  // else is to go out before it.
+  link_.Fail();
+}
+
+bool TSerialSession::SendMessage(const TSerialMessage& message) {
+  return link_.Transmit(message.Serialize());
+}
+
+bool TSerialSession::Poll() {
+  bool handled = false;
+  for (;;) {
+    hosts_.Service();
+    messages_.Append(link_.TakeReceived());
+    TSerialMessage message;
+    if (!TakeSerialMessage(messages_, &message)) return handled;
+    if (message.type == MSG_NONE || message.type > MSG_RESET) return handled;
+    Dispatch(message);
+    handled = true;
+  }
+}
+
+void TSerialSession::Dispatch(const TSerialMessage& message) {
+  switch (message.type) {
+    case MSG_CONNECT:
+    case MSG_LISTEN:
+      hosts_.Open(message);
+      return;
+    case MSG_CLOSE:
+      hosts_.Close(message.id);
+      return;
+    case MSG_DATA_TO_HOST:
+      hosts_.Deliver(message);
+      return;
+    case MSG_RESET:
+      HandleReset();
+      return;
+    default: {
+      auto found = clients_.find(message.id);
+      if (found != clients_.end()) found->second->Update(message);
+      return;
+    }
+  }
+}
+
+void TSerialSession::HandleReset() {
+  for (auto& client : clients_) client.second->MarkClosed();
+  hosts_.CloseAll();
+}
+
+bool TSerialSession::WaitLink() {
+  std::unique_ptr<ITimer> timer(environment_.CreateTimer(kLinkWait));
+  while (link_.IsDown() && !timer->IsExpired()) {
+    Poll();
+    environment_.Idle();
+  }
+  return !link_.IsDown();
+}
+
+void TSerialSession::RegisterClient(uint32_t id, TSerialOutConnection* connection) {
+  clients_[id] = connection;
+}
+
+void TSerialSession::UnregisterClient(uint32_t id, TSerialOutConnection* connection) {
+  auto found = clients_.find(id);
+  if (found != clients_.end() && found->second == connection) clients_.erase(found);
+}
+
+void TSerialSession::RegisterListener(uint16_t port, TLoopbackConnection* listener) {
+  listeners_[port] = listener;
+}
+
+void TSerialSession::UnregisterListener(uint16_t port, TLoopbackConnection* listener) {
+  auto found = listeners_.find(port);
+  if (found != listeners_.end() && found->second == listener) listeners_.erase(found);
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include "files/byte_buffer.h"
+#include "host_connection_table.h"
+#include "serial_environment.h"
+#include "serial_link.h"
+#include "serial_message.h"
+
+class TLoopbackConnection;
+class TSerialOutConnection;
+
+// One open serial link with the connections multiplexed over it: those the
+// far end asked this side to make (host connections, owned here) and those
+// this side asked the far end to make (client connections and local
+// listeners, owned by whoever asked for them).
+class TSerialSession : public ISerialMessageSender {
+ public:
+  // Takes the serial port connection. The environment must outlive the session.
+  TSerialSession(IConnection* port, ISerialEnvironment& environment);
+  ~TSerialSession() override;
+  TSerialSession(const TSerialSession&) = delete;
+  TSerialSession& operator=(const TSerialSession&) = delete;
+
+  // Tells the far end that every connection of an earlier session is void.
+  // The reset goes out once; the link stays down until the far end answers.
+  void SendReset();
+  // Services the host connections and handles received messages, one per
+  // pass, until no whole message is left; true when one was handled.
+  bool Poll();
+  // Polls for up to 3 seconds until the far end has confirmed the link;
+  // answers whether it has.
+  bool WaitLink();
+  bool IsLinkUp() const { return !link_.IsDown(); }
+
+  bool SendMessage(const TSerialMessage& message) override;
+  size_t GetBacklog() const override { return link_.GetBacklog(); }
+
+  // Client connections and local listeners register themselves for their
+  // lifetime; an entry is removed only by the object it names.
+  void RegisterClient(uint32_t id, TSerialOutConnection* connection);
+  void UnregisterClient(uint32_t id, TSerialOutConnection* connection);
+  void RegisterListener(uint16_t port, TLoopbackConnection* listener);
+  void UnregisterListener(uint16_t port, TLoopbackConnection* listener);
+
+  static constexpr uint32_t kLinkWait = 3000;
+
+ private:
+  void Dispatch(const TSerialMessage& message);
+  void HandleReset();
+
+  ISerialEnvironment& environment_;
+  TSerialLink link_;
+  std::map<uint32_t, TSerialOutConnection*> clients_;  // not owned
+  THostConnectionTable hosts_;
+  std::map<uint16_t, TLoopbackConnection*> listeners_;  // not owned
+  TByteBuffer messages_;
+};
