@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+#include <cstring>
+#include <memory>
+#include <string>
+#include "../platform/socket_testutil.h"
+#include "host_connection_table.h"
+#include "net/socket_interface.h"
+#include "serial_network_interface.h"
+#include "serial_testutil.h"
+
+// The agent serving the far end of the cable: its requests become
+// connections of the PC's real network interface on 127.0.0.1.
+
+namespace {
+
+std::string Text(const TSerialMessage& message) { return message.data.ToString(); }
+
+class SerialRelay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment.Put(DEVICE_RS232, 1, &ports);
+    environment.Put(DEVICE_ETHERNET, 0, pc.get());
+    pc->Open();
+    ASSERT_EQ(0, agent.OpenLink(false).GetCode());
+    // The far end hears the agent's reset and acknowledges it.
+    ASSERT_TRUE(Hear(MSG_RESET, 0));
+    for (int i = 0; i < 4; ++i) Turn();
+  }
+  void TearDown() override { pc->Close(); }
+
+  // One relay loop turn of the agent, and the far end reading what it sent.
+  void Turn() {
+    agent.Poll();
+    for (int i = 0; i < 4; ++i) {
+      for (auto& message : pinpad.Receive()) heard.push_back(message);
+    }
+  }
+  // Turns until the far end has heard a message of the type for the id.
+  bool Hear(uint8_t type, uint32_t id, TSerialMessage* found = nullptr) {
+    return PollUntil([&] {
+      Turn();
+      for (size_t i = 0; i < heard.size(); ++i) {
+        if (heard[i].type == type && heard[i].id == id) {
+          if (found) *found = heard[i];
+          heard.erase(heard.begin(), heard.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+          return true;
+        }
+      }
+      return false;
+    });
+  }
+  void Ask(uint8_t type, uint32_t id, uint16_t port = 0, const std::string& data = std::string()) {
+    TSerialMessage message = Message(type, id);
+    message.address = kLoopback;
+    message.port = port;
+    message.data = TByteBuffer(data);
+    pinpad.Send(message);
+  }
+  // What the host side of a connection reads while the agent relays.
+  std::string ReadAll(IConnection& connection, size_t wanted) {
+    std::string text;
+    char buffer[8192];
+    PollUntil([&] {
+      Turn();
+      const int32_t n = connection.Receive(buffer, sizeof buffer);
+      if (n > 0) text.append(buffer, static_cast<size_t>(n));
+      return text.size() >= wanted || n < 0;
+    });
+    return text;
+  }
+  bool PeerHasClosed(IConnection& connection) {
+    char byte;
+    return PollUntil([&] {
+      Turn();
+      return connection.Receive(&byte, 1) < 0;
+    });
+  }
+  // A host listening on a free port of 127.0.0.1.
+  std::unique_ptr<IConnection> Host(uint16_t* port) { return ListenOnFreePort(pc.get(), port); }
+
+  uint32_t now = 0;
+  std::shared_ptr<SerialLine> line = std::make_shared<SerialLine>();
+  FakeSerialPorts ports{line, 0};
+  std::unique_ptr<INetworkInterface> pc{NewPlatformEthernetInterface(nullptr)};
+  FakeSerialEnvironment environment{now};
+  TSerialNetworkInterface agent{1, environment};
+  SerialFarEnd pinpad{line, environment};
+  std::vector<TSerialMessage> heard;
+};
+
+TEST_F(SerialRelay, ConnectReportsSuccessRelaysBothWaysAndReportsTheHostsClose) {
+  uint16_t port = 0;
+  auto host = Host(&port);
+  ASSERT_TRUE(host);
+  Ask(MSG_CONNECT, 7, port);
+  TSerialMessage status;
+  ASSERT_TRUE(Hear(MSG_STATUS, 7, &status));
+  EXPECT_EQ(0, status.code);
+  ASSERT_TRUE(PollUntil([&] { return host->GetState() == CONNECTION_CONNECTED; }));
+
+  Ask(MSG_DATA_TO_HOST, 7, 0, "abc");
+  Ask(MSG_DATA_TO_HOST, 7, 0, "def");
+  EXPECT_EQ("abcdef", ReadAll(*host, 6)) << "in order, nothing lost";
+  for (int i = 0; i < 50; ++i) Turn();
+
+  ASSERT_EQ(5, host->Send("hello", 5));
+  TSerialMessage data;
+  ASSERT_TRUE(Hear(MSG_DATA_TO_CLIENT, 7, &data));
+  EXPECT_EQ("hello", Text(data));
+
+  host.reset();
+  EXPECT_TRUE(Hear(MSG_CLOSED, 7));
+  // The id is forgotten: data for it is answered as for any unknown id.
+  Ask(MSG_DATA_TO_HOST, 7, 0, "late");
+  EXPECT_TRUE(Hear(MSG_CLOSED, 7));
+}
+
+TEST_F(SerialRelay, FarEndCloseIsSilentAndUnknownIdsAreAnsweredClosed) {
+  uint16_t port = 0;
+  auto host = Host(&port);
+  ASSERT_TRUE(host);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+
+  Ask(MSG_CLOSE, 7);
+  Ask(MSG_CLOSE, 99);  // never seen: ignored
+  EXPECT_TRUE(PeerHasClosed(*host));
+  Ask(MSG_DATA_TO_HOST, 5, 0, "x");
+  EXPECT_TRUE(Hear(MSG_CLOSED, 5));
+  EXPECT_TRUE(heard.empty()) << "no answer to the closes";
+}
+
+TEST_F(SerialRelay, FailuresToConnectAreReportedAsClosedOrWithTheirCode) {
+  uint16_t closedPort = 0;
+  {
+    std::unique_ptr<INetworkInterface> elsewhere(NewPlatformEthernetInterface(nullptr));
+    ASSERT_TRUE(ListenOnFreePort(elsewhere.get(), &closedPort));
+    elsewhere->Close();  // the port is free again and nobody listens on it
+  }
+  Ask(MSG_CONNECT, 3, closedPort);
+  ASSERT_TRUE(Hear(MSG_CLOSED, 3));
+  EXPECT_TRUE(heard.empty()) << "a connect that fails on the way is not a status";
+
+  environment.devices.erase(DEVICE_ETHERNET * 0x10000);
+  Ask(MSG_CONNECT, 4, closedPort);
+  TSerialMessage status;
+  ASSERT_TRUE(Hear(MSG_STATUS, 4, &status));
+  EXPECT_EQ(20011, status.code);
+}
+
+TEST_F(SerialRelay, BulkFromTheHostArrivesWholeInMessagesOfAtMost4096Bytes) {
+  uint16_t port = 0;
+  auto host = Host(&port);
+  ASSERT_TRUE(host);
+  Ask(MSG_CONNECT, 2, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 2));
+  ASSERT_TRUE(PollUntil([&] { return host->GetState() == CONNECTION_CONNECTED; }));
+
+  std::string sent(10000, '\0');
+  for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 + i / 256);
+  ASSERT_EQ(10000, host->Send(sent.data(), static_cast<uint32_t>(sent.size())));
+  std::string received;
+  ASSERT_TRUE(PollUntil([&] {
+    Turn();
+    for (const auto& message : heard) {
+      EXPECT_EQ(MSG_DATA_TO_CLIENT, message.type);
+      EXPECT_LE(message.data.Length(), 4096u);
+      received += Text(message);
+    }
+    heard.clear();
+    return received.size() >= sent.size();
+  }));
+  EXPECT_TRUE(received == sent);
+}
+
+TEST_F(SerialRelay, ResetClosesEveryHostConnectionAndNewRequestsReplaceOldIds) {
+  uint16_t port = 0;
+  auto first = Host(&port);
+  ASSERT_TRUE(first);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+  ASSERT_TRUE(PollUntil([&] { return first->GetState() == CONNECTION_CONNECTED; }));
+
+  // The same id again: the old socket goes without a word, the new one is reported.
+  IConnection* accepting = nullptr;
+  ASSERT_EQ(0, pc->Listen(port, &accepting).GetCode());
+  std::unique_ptr<IConnection> second(accepting);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+  EXPECT_TRUE(PeerHasClosed(*first));
+  ASSERT_TRUE(PollUntil([&] { return second->GetState() == CONNECTION_CONNECTED; }));
+
+  Ask(MSG_RESET, 0);
+  EXPECT_TRUE(PeerHasClosed(*second));
+  for (int i = 0; i < 20; ++i) Turn();
+  EXPECT_TRUE(heard.empty()) << "neither replacement nor reset is answered";
+  Ask(MSG_DATA_TO_HOST, 7, 0, "gone");
+  EXPECT_TRUE(Hear(MSG_CLOSED, 7));
+}
+
+TEST_F(SerialRelay, ListenReportsThePeerThenRelaysLikeAConnect) {
+  uint16_t port = 0;
+  // Finds a free port; the interface keeps the listening socket for the agent.
+  ASSERT_TRUE(Host(&port));
+  ASSERT_GE(port, 4096);
+  Ask(MSG_LISTEN, 11, port);
+  for (int i = 0; i < 20; ++i) Turn();
+  EXPECT_TRUE(heard.empty()) << "nothing to report before a peer comes";
+
+  auto peer = ConnectTo(pc.get(), port);
+  ASSERT_TRUE(peer);
+  TSerialMessage accepted;
+  ASSERT_TRUE(Hear(MSG_ACCEPTED, 11, &accepted));
+  // The address as the socket layer keeps it: 127.0.0.1 with its first
+  // octet in the lowest byte.
+  const uint8_t loopbackInMemory[4] = {127, 0, 0, 1};
+  uint32_t expected = 0;
+  std::memcpy(&expected, loopbackInMemory, 4);
+  EXPECT_EQ(expected, accepted.address);
+  EXPECT_EQ(0, accepted.port);
+
+  ASSERT_TRUE(PollUntil([&] { return peer->GetState() == CONNECTION_CONNECTED; }));
+  ASSERT_EQ(4, peer->Send("ping", 4));
+  TSerialMessage data;
+  ASSERT_TRUE(Hear(MSG_DATA_TO_CLIENT, 11, &data));
+  EXPECT_EQ("ping", Text(data));
+  Ask(MSG_DATA_TO_HOST, 11, 0, "pong");
+  EXPECT_EQ("pong", ReadAll(*peer, 4));
+}
+
+// The host table on its own, with a sender whose line never drains and a
+// host socket that takes only a few bytes at a time.
+
+class SlowSender : public ISerialMessageSender {
+ public:
+  bool SendMessage(const TSerialMessage& message) override {
+    sent.push_back(message);
+    backlog += message.Serialize().Length();
+    return true;
+  }
+  size_t GetBacklog() const override { return backlog; }
+  std::vector<TSerialMessage> sent;
+  size_t backlog = 0;
+};
+
+class TrickleConnection : public IConnection {
+ public:
+  explicit TrickleConnection(std::string& written) : written_(written) {}
+  int32_t Send(const void* data, uint32_t length) override {
+    const uint32_t taken = length < 3 ? length : 3;
+    written_.append(static_cast<const char*>(data), taken);
+    return static_cast<int32_t>(taken);
+  }
+  int32_t Receive(void*, uint32_t) override { return 0; }
+  uint32_t GetPeerAddress() override { return 0; }
+  int32_t GetState() override { return CONNECTION_CONNECTED; }
+  TResult GetLastResult() override { return TResult(); }
+
+ private:
+  std::string& written_;
+};
+
+class TrickleNetwork : public INetworkInterface {
+ public:
+  TResult Open() override { return TResult(); }
+  void Close() override {}
+  int32_t GetState() override { return NETWORK_READY; }
+  TResult GetLastResult() override { return TResult(); }
+  TResult SetParameter(uint32_t) override { return TResult(); }
+  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult Connect(const TNetAddress&, IConnection** out) override {
+    *out = new TrickleConnection(written);
+    return TResult();
+  }
+  TResult Listen(uint16_t, IConnection**) override { return TResult(RESULT_SOCKET_LISTEN_FAILED); }
+  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
+  std::string written;
+};
+
+TEST(SerialHostTable, FloodingHostIsReadOnlyAsFastAsTheLineDrains) {
+  uint32_t now = 0;
+  FakeSerialEnvironment environment(now);
+  std::unique_ptr<INetworkInterface> pc(NewPlatformEthernetInterface(nullptr));
+  pc->Open();
+  environment.Put(DEVICE_ETHERNET, 0, pc.get());
+  SlowSender sender;
+  THostConnectionTable table(environment, sender);
+
+  uint16_t port = 0;
+  auto host = ListenOnFreePort(pc.get(), &port);
+  ASSERT_TRUE(host);
+  TSerialMessage connect = Message(MSG_CONNECT, 1);
+  connect.address = kLoopback;
+  connect.port = port;
+  table.Open(connect);
+  ASSERT_TRUE(PollUntil([&] {
+    table.Service();
+    return host->GetState() == CONNECTION_CONNECTED && !sender.sent.empty();
+  }));
+
+  const std::string chunk(65536, 'f');
+  size_t written = 0;
+  for (int i = 0; i < 8; ++i) {
+    const int32_t n = host->Send(chunk.data(), static_cast<uint32_t>(chunk.size()));
+    if (n > 0) written += static_cast<size_t>(n);
+  }
+  ASSERT_GT(written, THostConnectionTable::kMaxBacklog * 2);
+  for (int i = 0; i < 200; ++i) table.Service();
+  EXPECT_LT(sender.backlog, THostConnectionTable::kMaxBacklog + 2 * THostConnectionTable::kMaxChunk);
+
+  size_t relayed = 0;
+  ASSERT_TRUE(PollUntil([&] {
+    sender.backlog = 0;  // the line has carried everything
+    table.Service();
+    relayed = 0;
+    for (const auto& message : sender.sent) {
+      if (message.type == MSG_DATA_TO_CLIENT) relayed += message.data.Length();
+    }
+    return relayed >= written;
+  }));
+  EXPECT_EQ(written, relayed);
+  pc->Close();
+}
+
+TEST(SerialHostTable, DataTheSocketCannotTakeAtOnceFollowsInOrder) {
+  uint32_t now = 0;
+  FakeSerialEnvironment environment(now);
+  TrickleNetwork network;
+  environment.Put(DEVICE_ETHERNET, 0, &network);
+  SlowSender sender;
+  THostConnectionTable table(environment, sender);
+
+  table.Open(Message(MSG_CONNECT, 1));
+  for (const char* part : {"first-", "second-", "third"}) {
+    TSerialMessage data = Message(MSG_DATA_TO_HOST, 1);
+    data.data = TByteBuffer(std::string(part));
+    table.Deliver(data);
+  }
+  for (int i = 0; i < 10; ++i) table.Service();
+  EXPECT_EQ("first-second-third", network.written);
+}
+
+}  // namespace
