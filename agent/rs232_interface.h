@@ -24,3 +24,28 @@ class IRS232Interface : public IDevice {
 
 // The platform's serial port device (defined per operating system).
 IRS232Interface* NewPlatformRS232Interface(IFileSystem* logFileSystem);
+
+// Result codes of a serial port. A failure carries the operating system's
+// error number behind it as RESULT_RS232_SYSTEM_ERROR + number.
+enum : int32_t {
+  RESULT_RS232_OPEN_FAILED = 20001,
+  RESULT_RS232_IO_FAILED = 20003,
+  RESULT_RS232_STATUS_FAILED = 20004,
+  RESULT_RS232_SYSTEM_ERROR = 21000,
+};
+
+// What the serial port devices of every operating system share: there is
+// nothing to open or close on the device itself, and the ports it opens log
+// their traffic into the given log file system (none: no logs).
+class TRS232Interface : public IRS232Interface {
+ public:
+  explicit TRS232Interface(IFileSystem* logFileSystem) : logFileSystem_(logFileSystem) {}
+  TResult Open() override { return TResult(); }
+  void Close() override {}
+
+ protected:
+  IFileSystem* LogFileSystem() const { return logFileSystem_; }
+
+ private:
+  IFileSystem* logFileSystem_;  // not owned
+};

@@ -1,0 +1,50 @@
+#include "rs232_connection.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "rs232_interface.h"
+
+namespace {
+
+// Counts travel back as int32_t; a larger request is served in part.
+constexpr uint32_t kLargestTransfer = INT32_MAX;
+
+}  // namespace
+
+TRS232Connection::TRS232Connection(const char* logName, IFileSystem* logFileSystem)
+    : TLoggerToFile(logName, logFileSystem) {
+  Log(T_LE_Connected());
+}
+
+TRS232Connection::~TRS232Connection() { Log(T_LE_Disconnected()); }
+
+int32_t TRS232Connection::Send(const void* data, uint32_t length) {
+  const int32_t written = WriteRaw(data, std::min(length, kLargestTransfer));
+  if (written > 0) {
+    Log(T_LE_Sent(data, static_cast<uint32_t>(written)));
+  }
+  return written;
+}
+
+int32_t TRS232Connection::Receive(void* buffer, uint32_t size) {
+  const int32_t received = ReadRaw(buffer, std::min(size, kLargestTransfer));
+  if (received > 0) {
+    Log(T_LE_Received(buffer, static_cast<uint32_t>(received)));
+  }
+  return received;
+}
+
+void TRS232Connection::Fail(int32_t code, int32_t systemError) {
+  lastResult_ = RS232Failure(code, systemError);
+}
+
+TResult RS232Failure(int32_t code, int32_t systemError) {
+  return TResult(code, RESULT_RS232_SYSTEM_ERROR + systemError);
+}
+
+std::string RS232LogName(uint16_t port) {
+  char name[32];
+  std::snprintf(name, sizeof name, "CommLog%ld.txt", static_cast<long>(port));
+  return name;
+}

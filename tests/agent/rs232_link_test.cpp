@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "agent_process.h"
+#include "files/file_system.h"
+#include "rs232_interface.h"
+#include "rs232_test_line.h"
+
+// The serial port link of this build on a real line: a pseudo-terminal on
+// Linux, a COM port of Wine mapped onto one on Windows.
+
+namespace {
+
+using Connection = std::unique_ptr<IConnection>;
+
+// Every byte value once: a line that is not fully transparent (translating
+// line ends, stripping the eighth bit, taking flow control characters or
+// echoing) changes it.
+std::string AllByteValues() {
+  std::string bytes;
+  for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
+  return bytes;
+}
+
+std::string ReceiveNear(IConnection& nearEnd, size_t count) {
+  std::string received;
+  char buffer[4096];
+  auto quietSince = std::chrono::steady_clock::now();
+  while (received.size() < count &&
+         std::chrono::steady_clock::now() - quietSince < std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
+    const int32_t n = nearEnd.Receive(buffer, sizeof buffer);
+    if (n < 0) break;
+    if (n > 0) {
+      received.append(buffer, static_cast<size_t>(n));
+      quietSince = std::chrono::steady_clock::now();
+    }
+  }
+  return received;
+}
+
+class RS232Link : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    line_ = OpenRS232TestLine(&whyNot);
+    if (!line_ && whyNot.empty()) FAIL() << "the test line did not open";
+    if (!line_) GTEST_SKIP() << whyNot;
+  }
+
+  Connection OpenNear(IRS232Interface& ports, TRS232Settings settings = {}) {
+    settings.port = line_->Port();
+    IConnection* nearEnd = nullptr;
+    const TResult result = ports.OpenPort(settings, &nearEnd);
+    EXPECT_TRUE(result.Succeeded()) << "first code " << result.GetCode();
+    return Connection(nearEnd);
+  }
+
+  void ExpectBothWays(IConnection& nearEnd) {
+    char byte;
+    EXPECT_EQ(nearEnd.Receive(&byte, 1), 0);
+    const std::string bytes = AllByteValues();
+    line_->SendFar(bytes);
+    EXPECT_EQ(ReceiveNear(nearEnd, bytes.size()), bytes);
+    EXPECT_EQ(nearEnd.Send(bytes.data(), static_cast<uint32_t>(bytes.size())),
+              static_cast<int32_t>(bytes.size()));
+    EXPECT_EQ(line_->ReceiveFar(bytes.size()), bytes);
+  }
+
+  std::unique_ptr<IRS232Interface> ports_{NewPlatformRS232Interface(nullptr)};
+  std::unique_ptr<TRS232TestLine> line_;
+};
+
+TEST_F(RS232Link, CarriesEveryByteValueBothWays) {
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  ExpectBothWays(*nearEnd);
+}
+
+// A character size no driver takes leaves the old line format, but the port
+// is still a raw line whose reads come back when nothing has arrived.
+TEST_F(RS232Link, StaysUsableWhenTheSettingsAreRefused) {
+  TRS232Settings unusual;
+  unusual.byteSize = 9;
+  Connection nearEnd = OpenNear(*ports_, unusual);
+  ASSERT_TRUE(nearEnd);
+  ExpectBothWays(*nearEnd);
+}
+
+TEST_F(RS232Link, HoldsThePortExclusivelyUntilClosed) {
+  if (!line_->WhyNotExclusive().empty()) GTEST_SKIP() << line_->WhyNotExclusive();
+  Connection first = OpenNear(*ports_);
+  ASSERT_TRUE(first);
+
+  TRS232Settings settings;
+  settings.port = line_->Port();
+  IConnection* second = nullptr;
+  const std::vector<int32_t> codes = ports_->OpenPort(settings, &second).Codes();
+  EXPECT_EQ(second, nullptr);
+  ASSERT_EQ(codes.size(), 2u);
+  EXPECT_EQ(codes[0], RESULT_RS232_OPEN_FAILED);
+  EXPECT_GT(codes[1], RESULT_RS232_SYSTEM_ERROR);
+
+  first.reset();
+  EXPECT_TRUE(OpenNear(*ports_));
+}
+
+TEST_F(RS232Link, HandsALargeWriteToTheLineWhole) {
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  std::string bytes(256 * 1024, '\0');
+  std::mt19937 random(12);
+  for (char& byte : bytes) byte = static_cast<char>(random());
+
+  // The line holds far less than this, so the far end reads meanwhile.
+  std::string received;
+  std::thread farEnd([&] { received = line_->ReceiveFar(bytes.size()); });
+  const int32_t sent = nearEnd->Send(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  farEnd.join();
+  EXPECT_EQ(sent, static_cast<int32_t>(bytes.size()));
+  EXPECT_TRUE(received == bytes) << received.size() << " of " << bytes.size() << " bytes came, or not as sent";
+}
+
+TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {
+  namespace fs = std::filesystem;
+  const std::string folder = "rs232-log-" + std::to_string(line_->Port());
+  const fs::path root = fs::path(TestProgramDirectory()) / folder;
+  fs::create_directories(root);
+  {
+    std::unique_ptr<IFileSystem> logs(NewPlatformFileSystem(folder.c_str()));
+    std::unique_ptr<IRS232Interface> ports(NewPlatformRS232Interface(logs.get()));
+    Connection nearEnd = OpenNear(*ports);
+    ASSERT_TRUE(nearEnd);
+    nearEnd->Send("ping", 4);
+    EXPECT_EQ(line_->ReceiveFar(4), "ping");
+    line_->SendFar("pong");
+    EXPECT_EQ(ReceiveNear(*nearEnd, 4), "pong");
+  }
+  std::ifstream file(root / ("CommLog" + std::to_string(line_->Port()) + ".txt"), std::ios::binary);
+  std::stringstream log;
+  log << file.rdbuf();
+  file.close();
+  fs::remove_all(root);
+
+  size_t at = 0;
+  for (const char* expected : {"Connected", "70 69 6E 67", "70 6F 6E 67", "Disconnected"}) {
+    at = log.str().find(expected, at);
+    ASSERT_NE(at, std::string::npos) << "no " << expected << " in order in:\n" << log.str();
+  }
+}
+
+TEST(RS232Port, ReportsAMissingPortWithTheSystemsReason) {
+  std::unique_ptr<IRS232Interface> ports(NewPlatformRS232Interface(nullptr));
+  TRS232Settings settings;
+  settings.port = MissingRS232Port();
+  IConnection* nearEnd = nullptr;
+  const std::vector<int32_t> expected = {RESULT_RS232_OPEN_FAILED,
+                                         RESULT_RS232_SYSTEM_ERROR + MissingRS232PortError()};
+  EXPECT_EQ(ports->OpenPort(settings, &nearEnd).Codes(), expected);
+  EXPECT_EQ(nearEnd, nullptr);
+}
+
+}  // namespace

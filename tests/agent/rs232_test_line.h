@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A serial line for the serial port tests: its near end is the port COMn
+// (n = Port()) that the platform's serial port interface opens, and the test
+// plays the far end through this object.
+class TRS232TestLine {
+ public:
+  virtual ~TRS232TestLine() = default;
+  virtual uint16_t Port() const = 0;
+  virtual void SendFar(const std::string& bytes) = 0;
+  // Reads from the far end until count bytes have come or the line has been
+  // quiet for a long while (a fault, never the expected outcome).
+  virtual std::string ReceiveFar(size_t count) = 0;
+  // Why a second open of the port cannot be expected to fail on this line;
+  // empty when it can.
+  virtual std::string WhyNotExclusive() const { return std::string(); }
+};
+
+// A fresh line, or null: when this machine offers none, with the reason in
+// whyNot; when opening it went wrong, with whyNot empty.
+std::unique_ptr<TRS232TestLine> OpenRS232TestLine(std::string* whyNot);
+
+// A port number that names no port, and the operating system's error number
+// for opening it.
+uint16_t MissingRS232Port();
+int32_t MissingRS232PortError();
+
+// Give up reading from a line that has been quiet this long.
+constexpr int kRS232QuietGiveUpMs = 20000;
