@@ -192,11 +192,4 @@ TEST(SerialLink, AcknowledgesGoodDataRefusesBadAndIgnoresFramesThatLieAboutTheir
   EXPECT_EQ((Bytes{kAck, 9, 0x00}), Bytes(frames[0].begin(), frames[0].begin() + 3));
 }
 
-TEST(SerialLink, FailedWriteTakesTheLinkDown) {
-  LinkOnLine side;
-  side.line->writesFail[0] = true;
-  EXPECT_FALSE(side.link.Transmit(TByteBuffer(std::string(600, 'q'))));
-  EXPECT_EQ(0u, side.link.GetBacklog());
-}
-
 }  // namespace

@@ -75,12 +75,4 @@ TEST(SerialMessage, WaitsForTheWholeBodyAndConsumesShortOrEmptyOnes) {
   EXPECT_EQ(9u, parsed.id);
 }
 
-TEST(SerialMessage, DataBeyondTheLengthFieldIsCut) {
-  TSerialMessage data = Message(MSG_DATA_TO_HOST, 1);
-  data.data = TByteBuffer(70000);
-  const Bytes bytes = Serialized(data);
-  EXPECT_EQ(0xFFFFu + 2, bytes.size());
-  EXPECT_EQ((Bytes{0xFF, 0xFF}), Bytes(bytes.begin(), bytes.begin() + 2));
-}
-
 }  // namespace

@@ -134,6 +134,7 @@ TEST_F(SerialRelay, FailuresToConnectAreReportedAsClosedOrWithTheirCode) {
   uint16_t closedPort = 0;
   {
     std::unique_ptr<INetworkInterface> elsewhere(NewPlatformEthernetInterface(nullptr));
+    elsewhere->Open();  // Close ends a Winsock start of its own
     ASSERT_TRUE(ListenOnFreePort(elsewhere.get(), &closedPort));
     elsewhere->Close();  // the port is free again and nobody listens on it
   }
