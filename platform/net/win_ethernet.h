@@ -15,7 +15,8 @@ class TWinEthernetInterface : public TSocketInterface {
   TResult Open() override;
   // Closes the listening sockets, then lets Winsock go.
   void Close() override;
-  // The first adapter's first address, its mask and its first gateway.
+  // The first adapter with an address: that address, its mask and the
+  // adapter's first gateway.
   TResult GetIpConfig(TIpConfig* config) override;
 
  protected:

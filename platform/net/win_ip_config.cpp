@@ -17,9 +17,16 @@ TResult TWinEthernetInterface::GetIpConfig(TIpConfig* config) {
   if (::GetAdaptersInfo(buffer.data(), &size) != ERROR_SUCCESS) {
     return TResult(RESULT_NOT_SUPPORTED);
   }
-  const IP_ADAPTER_INFO& adapter = buffer.front();
-  config->address = ParseIpAddress(adapter.IpAddressList.IpAddress.String);
-  config->mask = ParseIpAddress(adapter.IpAddressList.IpMask.String);
-  config->gateway = ParseIpAddress(adapter.GatewayList.IpAddress.String);
-  return TResult();
+  // Adapters that are down or unconfigured are listed too, with 0.0.0.0;
+  // the first one that has an address is the one the PC talks through.
+  for (const IP_ADAPTER_INFO* adapter = buffer.data(); adapter != nullptr; adapter = adapter->Next) {
+    IpAddress address = ParseIpAddress(adapter->IpAddressList.IpAddress.String);
+    if (address != 0) {
+      config->address = address;
+      config->mask = ParseIpAddress(adapter->IpAddressList.IpMask.String);
+      config->gateway = ParseIpAddress(adapter->GatewayList.IpAddress.String);
+      return TResult();
+    }
+  }
+  return TResult(RESULT_NOT_SUPPORTED);
 }

@@ -25,16 +25,11 @@ bool IsSocketLogName(const std::string& name) {
 
 std::string Untimed(const TLogEvent& event) { return FormatLogEntry(event, 0, 0).substr(15); }
 
-TEST(SocketInterface, IsReadyAndLeavesHostNamesAndControlAlone) {
+TEST(SocketInterface, ResolvesNoHostNames) {
   std::unique_ptr<INetworkInterface> network(NewPlatformEthernetInterface(nullptr));
-  ASSERT_TRUE(network->Open().Succeeded());
-  EXPECT_EQ(network->GetState(), NETWORK_READY);
-  EXPECT_TRUE(network->GetLastResult().Succeeded());
-  EXPECT_TRUE(network->SetParameter(7).Succeeded());
   IpAddress resolved = 0;
   EXPECT_EQ(network->ResolveHost("localhost", &resolved).GetCode(), RESULT_NOT_SUPPORTED);
   EXPECT_EQ(network->Control(1).GetCode(), RESULT_NOT_SUPPORTED);
-  network->Close();
 }
 
 TEST(SocketInterface, IpConfigIsPlausibleOrNotSupported) {
@@ -44,24 +39,18 @@ TEST(SocketInterface, IpConfigIsPlausibleOrNotSupported) {
   TResult result = network->GetIpConfig(&config);
   if (result.Succeeded()) {
     EXPECT_NE(config.address, 0u);
-    // A mask is a run of ones followed by zeros.
+    EXPECT_NE(config.address >> 24, 127u) << "loopback is not the PC's address";
+    // A mask is a run of ones followed by zeros, and a gateway sits in the
+    // interface's own network; both fail if an octet order is mixed up.
     uint32_t hostBits = ~config.mask;
     EXPECT_EQ(hostBits & (hostBits + 1), 0u) << std::hex << config.mask;
+    if (config.gateway != 0) {
+      EXPECT_EQ(config.gateway & config.mask, config.address & config.mask) << std::hex << config.gateway;
+    }
   } else {
     EXPECT_EQ(result.GetCode(), RESULT_NOT_SUPPORTED);
   }
   network->Close();
-}
-
-TEST(SocketInterface, AddressTextsRoundTrip) {
-  char text[16];
-  FormatIpAddress(0xC0A8010A, text);
-  EXPECT_STREQ(text, "192.168.1.10");
-  FormatIpAddress(0xFFFFFFFF, text);
-  EXPECT_STREQ(text, "255.255.255.255");
-  EXPECT_EQ(ParseIpAddress("192.168.1.10"), 0xC0A8010Au);
-  EXPECT_EQ(ParseIpAddress("10.0.0"), 0u);
-  EXPECT_EQ(ParseIpAddress(""), 0u);
 }
 
 TEST(SocketInterface, TraceFlagDecidesWhetherConnectionsKeepLogFiles) {
@@ -74,7 +63,7 @@ TEST(SocketInterface, TraceFlagDecidesWhetherConnectionsKeepLogFiles) {
   {
     TConnectedPair quiet = ConnectPair(network.get());
     ASSERT_NE(quiet.server, nullptr);
-    EXPECT_EQ(quiet.client->Send("hush", 4), 4);
+    ASSERT_TRUE(PollUntil([&] { return quiet.client->Send("hush", 4) != 0; }));
   }
   EXPECT_TRUE(scratch.FileNames().empty());
 
@@ -95,6 +84,7 @@ TEST(SocketInterface, TraceFlagDecidesWhetherConnectionsKeepLogFiles) {
   EXPECT_NE(client.find(Untimed(T_LE_Connected())), std::string::npos) << client;
   EXPECT_NE(client.find(Untimed(T_LE_Sent("ping", 4))), std::string::npos) << client;
   std::string closing = Untimed(T_LE_Disconnected());
+  ASSERT_GE(client.size(), closing.size());
   EXPECT_EQ(client.compare(client.size() - closing.size(), closing.size(), closing), 0) << client;
   EXPECT_NE(scratch.Read(serverLog).find(Untimed(T_LE_Connected("127.0.0.1"))), std::string::npos);
 }
