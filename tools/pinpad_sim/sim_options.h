@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include "net/network.h"
+
+// What one run of the simulator is asked to do.
+struct TSimOptions {
+  std::string port;     // COMn or a device path
+  bool listen = false;  // listen on a port at the far end instead of connecting
+  TNetAddress target;   // host and port to connect to; only the port for a listen
+  std::string data;     // bytes to send once connected (text, then the file)
+  std::string outputFile;    // empty: what comes back goes to standard output
+  uint32_t quietCloseMs = 0;  // 0: wait for the far side to close
+  uint32_t timeLimitSeconds = 30;
+  uint32_t badCrcFrames = 0;
+  uint32_t withheldAcks = 0;
+  uint32_t noiseBytes = 0;
+  bool resetAfterSending = false;
+  uint64_t resetAfterBytes = 0;
+};
+
+// Reads the command line (without the program name). False with a message
+// in error when it asks for something unclear.
+bool ParseSimOptions(int argc, char** argv, TSimOptions* options, std::string* error);
+
+// The usage text.
+const char* SimUsage();
+
+// The bytes of a text argument: \r, \n, \t, \\ and \xHH stand for the bytes
+// they name in C, so that line ends and binary bytes fit on a command line.
+std::string UnescapeText(const std::string& text);

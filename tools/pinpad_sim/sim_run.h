@@ -1,0 +1,12 @@
+#pragma once
+#include "sim_options.h"
+
+enum : int {
+  SIM_DONE = 0,
+  SIM_FAILED = 1,
+  SIM_USAGE = 2,
+};
+
+// Plays the PIN pad for one connection as the options ask; answers the exit
+// status.
+int RunSimulator(const TSimOptions& options);
