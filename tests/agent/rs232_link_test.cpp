@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -30,22 +29,6 @@ std::string AllByteValues() {
   return bytes;
 }
 
-std::string ReceiveNear(IConnection& nearEnd, size_t count) {
-  std::string received;
-  char buffer[4096];
-  auto quietSince = std::chrono::steady_clock::now();
-  while (received.size() < count &&
-         std::chrono::steady_clock::now() - quietSince < std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
-    const int32_t n = nearEnd.Receive(buffer, sizeof buffer);
-    if (n < 0) break;
-    if (n > 0) {
-      received.append(buffer, static_cast<size_t>(n));
-      quietSince = std::chrono::steady_clock::now();
-    }
-  }
-  return received;
-}
-
 class RS232Link : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,7 +51,7 @@ class RS232Link : public ::testing::Test {
     EXPECT_EQ(nearEnd.Receive(&byte, 1), 0);
     const std::string bytes = AllByteValues();
     line_->SendFar(bytes);
-    EXPECT_EQ(ReceiveNear(nearEnd, bytes.size()), bytes);
+    EXPECT_EQ(ReceiveFromPort(nearEnd, bytes.size()), bytes);
     EXPECT_EQ(nearEnd.Send(bytes.data(), static_cast<uint32_t>(bytes.size())),
               static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(line_->ReceiveFar(bytes.size()), bytes);
@@ -141,7 +124,7 @@ TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {
     nearEnd->Send("ping", 4);
     EXPECT_EQ(line_->ReceiveFar(4), "ping");
     line_->SendFar("pong");
-    EXPECT_EQ(ReceiveNear(*nearEnd, 4), "pong");
+    EXPECT_EQ(ReceiveFromPort(*nearEnd, 4), "pong");
   }
   std::ifstream file(root / ("CommLog" + std::to_string(line_->Port()) + ".txt"), std::ios::binary);
   std::stringstream log;

@@ -1,7 +1,10 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "net/network.h"
 
 // A serial line for the serial port tests: its near end is the port COMn
 // (n = Port()) that the platform's serial port interface opens, and the test
@@ -30,3 +33,21 @@ int32_t MissingRS232PortError();
 
 // Give up reading from a line that has been quiet this long.
 constexpr int kRS232QuietGiveUpMs = 20000;
+
+// Reads from a port until count bytes have come or the line has been quiet
+// too long.
+inline std::string ReceiveFromPort(IConnection& port, size_t count) {
+  std::string received;
+  char buffer[4096];
+  auto quietSince = std::chrono::steady_clock::now();
+  while (received.size() < count && std::chrono::steady_clock::now() - quietSince <
+                                        std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
+    const int32_t n = port.Receive(buffer, sizeof buffer);
+    if (n < 0) break;
+    if (n > 0) {
+      received.append(buffer, static_cast<size_t>(n));
+      quietSince = std::chrono::steady_clock::now();
+    }
+  }
+  return received;
+}

@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -43,21 +42,7 @@ class TComPairLine : public TRS232TestLine {
     far_->Send(bytes.data(), static_cast<uint32_t>(bytes.size()));
   }
 
-  std::string ReceiveFar(size_t count) override {
-    std::string received;
-    char buffer[4096];
-    auto quietSince = std::chrono::steady_clock::now();
-    while (received.size() < count && std::chrono::steady_clock::now() - quietSince <
-                                          std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
-      const int32_t n = far_->Receive(buffer, sizeof buffer);
-      if (n < 0) break;
-      if (n > 0) {
-        received.append(buffer, static_cast<size_t>(n));
-        quietSince = std::chrono::steady_clock::now();
-      }
-    }
-    return received;
-  }
+  std::string ReceiveFar(size_t count) override { return ReceiveFromPort(*far_, count); }
 
  private:
   uint16_t port_;
