@@ -7,6 +7,7 @@
 #include "relay_link.h"
 #include "relay_loop.h"
 #include "system/keyboard.h"
+#include "fake_timer.h"
 
 // The relay loop against a fake clock: Delay only moves the clock, so the
 // 5-second cadence runs in no time, and each test scripts what happens when.
@@ -14,23 +15,6 @@
 namespace {
 
 struct Runaway {};
-
-class FakeTimer : public ITimer {
- public:
-  FakeTimer(const uint32_t& now, uint32_t milliseconds) : now_(now) { Restart(milliseconds); }
-  bool IsExpired() override { return now_ - start_ >= length_; }
-  void Restart(uint32_t milliseconds) override {
-    start_ = now_;
-    length_ = milliseconds;
-  }
-  uint32_t GetElapsed() override { return now_ - start_; }
-  uint32_t GetTicks() override { return now_; }
-
- private:
-  const uint32_t& now_;
-  uint32_t start_ = 0;
-  uint32_t length_ = 0;
-};
 
 // Records when it was opened, polled and closed.
 class FakeLink : public IDevice, public IRelayLink {

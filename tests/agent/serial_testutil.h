@@ -11,28 +11,12 @@
 #include "serial_environment.h"
 #include "serial_link.h"
 #include "serial_message.h"
+#include "fake_timer.h"
 
 // Stand-ins for the serial port and the clock, so that the protocol runs in
 // memory and its 2- and 3-second timers pass in no time.
 
 using Bytes = std::vector<uint8_t>;
-
-class FakeTimer : public ITimer {
- public:
-  FakeTimer(const uint32_t& now, uint32_t milliseconds) : now_(now) { Restart(milliseconds); }
-  bool IsExpired() override { return now_ - start_ >= length_; }
-  void Restart(uint32_t milliseconds) override {
-    start_ = now_;
-    length_ = milliseconds;
-  }
-  uint32_t GetElapsed() override { return now_ - start_; }
-  uint32_t GetTicks() override { return now_; }
-
- private:
-  const uint32_t& now_;
-  uint32_t start_ = 0;
-  uint32_t length_ = 0;
-};
 
 // Both directions of a serial cable. Side 0 is the agent's port, side 1 the
 // far end's; a test that plays the far end byte by byte uses the queues
