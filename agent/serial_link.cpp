@@ -26,6 +26,12 @@ bool TSerialLink::Transmit(const TByteBuffer& bytes) {
   return !down_;
 }
 
+void TSerialLink::SendOpening(const TByteBuffer& bytes) {
+  queue_.Append(bytes);
+  StartNext();
+  Fail();
+}
+
 TByteBuffer TSerialLink::TakeReceived() {
   Poll();
   TByteBuffer taken = std::move(received_);

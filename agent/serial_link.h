@@ -21,6 +21,9 @@ class TSerialLink {
   // Queues bytes for the far end and starts sending them when nothing is in
   // flight; answers whether the link is up afterwards.
   bool Transmit(const TByteBuffer& bytes);
+  // Sends the first frame of a fresh link before anything is read from the
+  // line, then holds the link down until the far end answers it.
+  void SendOpening(const TByteBuffer& bytes);
   // Everything the far end delivered since the last call.
   TByteBuffer TakeReceived();
   // Handles at most one incoming frame and the acknowledgement timeout.

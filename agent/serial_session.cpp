@@ -11,10 +11,13 @@ TSerialSession::~TSerialSession() = default;
 void TSerialSession::SendReset() {
   TSerialMessage reset;
   reset.type = MSG_RESET;
-  SendMessage(reset);
-  // Only the far end's answer to this one frame brings the link up; nothing
-  // else is to go out before it.
-  link_.Fail();
+  // The reset must be the first thing the far end hears from this session.
+  // Were a frame already waiting on the line read first, its acknowledgement
+  // would reach the far end ahead of the reset, and a far end that had just
+  // opened its own link and made a request on that acknowledgement would
+  // then see the request voided by a reset sent before the request arrived.
+  // Only the far end's answer to this one frame brings the link up.
+  link_.SendOpening(reset.Serialize());
 }
 
 bool TSerialSession::SendMessage(const TSerialMessage& message) {

@@ -148,7 +148,7 @@ TEST_F(SerialClient, ConnectionsOutlivingTheirSessionAnswerAsClosed) {
   EXPECT_EQ(before, line->toSide[0].size());
 }
 
-TEST_F(SerialClient, AgentResetClosesTheConnectionsOfTheOldSession) {
+TEST_F(SerialClient, AgentResetClosesTheConnectionsOfTheOldSessionOnly) {
   uint16_t port = 0;
   auto host = ListenOnFreePort(pc.get(), &port);
   ASSERT_TRUE(host);
@@ -163,6 +163,26 @@ TEST_F(SerialClient, AgentResetClosesTheConnectionsOfTheOldSession) {
     agent.Poll();
     return connection->GetState() == CONNECTION_CLOSED;
   }));
+
+  // Both ends open at once: this side's reset is waiting on the line when
+  // the agent opens. A connection asked for as soon as the link is up is of
+  // the new session, and the agent's reset must not close it.
+  connection.reset();
+  agent.Close();
+  remote.Close();
+  line->toSide[0].clear();
+  line->toSide[1].clear();
+  farSide.whenIdle = [this] {
+    if (!agent.HasSession()) agent.OpenLink(false);
+    agent.Poll();
+  };
+  ASSERT_EQ(0, remote.Open().GetCode());
+  connection = Connect(port);
+  ASSERT_TRUE(PollUntil([&] {
+    agent.Poll();
+    return connection->GetState() != CONNECTION_CONNECTING;
+  }));
+  EXPECT_EQ(CONNECTION_CONNECTED, connection->GetState());
 }
 
 TEST_F(SerialClient, FailuresReachTheCallerAsCodes) {
