@@ -1,0 +1,102 @@
+#include "file_list.h"
+
+#include <memory>
+
+#include "files/ini_file.h"
+#include "sha1.h"
+
+namespace {
+
+// The file's whole content; empty when it cannot be opened. size is the size
+// the file reports, which decides whether the content counts.
+bool ReadWhole(IFileSystem* files, const std::string& name, TByteBuffer& content, uint32_t& size) {
+  // An empty name would open the directory itself.
+  if (name.empty()) return false;
+  std::unique_ptr<IFileReadable> file(files->OpenRead(name.c_str()));
+  if (!file) return false;
+  size = file->GetSize();
+  content.ReadAll(*file);
+  return true;
+}
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const std::string tail(suffix);
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+TFileList::TFileList(IFileSystem* fileSystem) : listName_("filelist.txt"), files_(fileSystem) {}
+
+bool TFileList::Load() {
+  names_.clear();
+  iterating_ = false;
+  lastName_.clear();
+  std::unique_ptr<IFileReadable> file(files_->OpenRead(listName_.c_str()));
+  if (!file) return false;
+  TByteBuffer content;
+  content.ReadAll(*file);
+  file.reset();
+  TLineReader reader(content, kMaxLineLength);
+  std::string line;
+  while (reader.ReadLine(line)) {
+    if (!line.empty()) names_.insert(line);
+  }
+  return true;
+}
+
+void TFileList::Add(const std::string& name) { names_.insert(name); }
+
+std::string TFileList::NextName() {
+  const auto next = iterating_ ? names_.upper_bound(lastName_) : names_.begin();
+  if (next == names_.end()) return std::string();
+  iterating_ = true;
+  lastName_ = *next;
+  return lastName_;
+}
+
+TFileList::TFileHash TFileList::HashFile(const std::string& name) {
+  TFileHash result;
+  TByteBuffer content;
+  bool opened = ReadWhole(files_, name, content, result.size);
+  // An update staged as "x.new" whose file has already been put in place is
+  // hashed from "x".
+  if (!opened && name.size() >= 5 && EndsWith(name, ".new")) {
+    opened = ReadWhole(files_, name.substr(0, name.size() - 4), content, result.size);
+  }
+  if (opened && result.size != 0) {
+    result.hash = TSha1::Digest(content);
+    return result;
+  }
+  // Files kept out of the directory (or emptied) stand in by their stored
+  // digest.
+  TByteBuffer stored;
+  uint32_t storedSize = 0;
+  if (ReadWhole(files_, name + ".hsh", stored, storedSize) && stored.Length() == TSha1::kDigestSize) {
+    result.hash = stored;
+  } else {
+    result.hash = TSha1::Digest(TByteBuffer());
+  }
+  return result;
+}
+
+TByteBuffer TFileList::CombinedHash() {
+  TByteBuffer sum(TSha1::kDigestSize);
+  uint8_t* bytes = sum.MutableData();
+  Load();
+  for (std::string name = NextName(); !name.empty(); name = NextName()) {
+    const TFileHash file = HashFile(name.substr(0, name.find('=')));
+    for (size_t i = 0; i < TSha1::kDigestSize; ++i) bytes[i] = static_cast<uint8_t>(bytes[i] + file.hash[i]);
+  }
+  return sum;
+}
+
+TResult TFileList::Save() {
+  std::unique_ptr<IFileWritable> file(files_->OpenWrite(listName_.c_str(), OPEN_CREATE | OPEN_CREATE_TRUNCATE));
+  if (!file) return TResult(RESULT_FILE_LIST_SAVE_FAILED).Append(files_->GetLastResult());
+  for (const std::string& name : names_) {
+    const std::string line = name + "\r\n";
+    file->Write(line.data(), static_cast<uint32_t>(line.size()));
+  }
+  return TResult();
+}
