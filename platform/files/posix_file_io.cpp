@@ -1,6 +1,7 @@
 #include "files/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,7 +15,16 @@ int Open(const char* path, const TOpenFlags& flags) {
   if (flags.create) oflag |= O_CREAT;
   if (flags.truncate) oflag |= O_TRUNC;
   if (flags.append) oflag |= O_APPEND;
-  return open(path, oflag, flags.executable ? 0777 : 0666);
+  const int descriptor = open(path, oflag, flags.executable ? 0777 : 0666);
+  // Linux lets a folder be opened for reading, and its "size" is then
+  // meaningless (huge on some file systems); Windows refuses, and so do we.
+  struct stat status;
+  if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    close(descriptor);
+    errno = EISDIR;
+    return -1;
+  }
+  return descriptor;
 }
 
 int Close(int descriptor) { return close(descriptor); }

@@ -195,12 +195,16 @@ TEST_F(FileSystemTest, FilesAreBinaryAndKeepTheirPositionAcrossSizeQueries) {
   EXPECT_STREQ(static_cast<TPCFile*>(file.get())->GetName(), "data.bin");
 }
 
-TEST_F(FileSystemTest, FileSizeIsZeroForMissingFilesAndDirectories) {
+TEST_F(FileSystemTest, DirectoriesAreNeitherSizedNorOpenedAsFiles) {
   dir_.Write("five", "12345");
   std::filesystem::create_directory(dir_.Path("sub"));
   EXPECT_EQ(files_.GetFileSize("five"), 5u);
   EXPECT_EQ(files_.GetFileSize("missing"), 0u);
   EXPECT_EQ(files_.GetFileSize("sub"), 0u);
+  // A folder read as a file would report a meaningless size to whoever
+  // reads it whole.
+  EXPECT_EQ(files_.OpenRead("sub"), nullptr);
+  EXPECT_EQ(files_.GetLastResult().GetCode(), RESULT_FILE_OPEN_FAILED);
 }
 
 TEST_F(FileSystemTest, OverLongNamesAreRefusedWithoutTouchingAnyFile) {
