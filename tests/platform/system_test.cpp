@@ -125,8 +125,10 @@ TEST(SystemTest, InstallUpdateReplacesTheProgramOnlyWithACompleteNewCopy) {
   const std::string directory = ModuleDirectory();
   ASSERT_FALSE(directory.empty());
   TTestSystem system;
-  system.modulePath = directory + "sys_probe";
-  const std::string fresh = directory + "sys_probe.new";
+  // Both flavours' test programs run at once in one folder: one name each.
+  const std::string probe = kAgentBuild ? "sys_probe_agent" : "sys_probe_updater";
+  system.modulePath = directory + probe;
+  const std::string fresh = directory + probe + ".new";
 
   std::filesystem::remove(fresh);
   EXPECT_TRUE(system.InstallUpdate().Succeeded());
@@ -138,29 +140,30 @@ TEST(SystemTest, InstallUpdateReplacesTheProgramOnlyWithACompleteNewCopy) {
   EXPECT_TRUE(system.InstallUpdate().Succeeded());
   std::filesystem::remove(fresh);
   const std::vector<std::string> expected{
-      std::string(system.GetDeleteCommand()) + " sys_probe.old",
-      std::string(system.GetRenameCommand()) + " sys_probe sys_probe.old",
-      std::string(system.GetCopyCommand()) + " sys_probe.new sys_probe",
+      std::string(system.GetDeleteCommand()) + " " + probe + ".old",
+      std::string(system.GetRenameCommand()) + " " + probe + " " + probe + ".old",
+      std::string(system.GetCopyCommand()) + " " + probe + ".new " + probe,
   };
   EXPECT_EQ(system.commands, expected);
 
   system.commands.clear();
-  system.modulePath = "sys_probe";  // no directory: nothing can be placed
+  system.modulePath = probe;  // no directory: nothing can be placed
   EXPECT_EQ(system.InstallUpdate().GetCode(), RESULT_NOT_SUPPORTED);
   EXPECT_TRUE(system.commands.empty());
   EXPECT_EQ(system.GetRandom(nullptr).GetCode(), RESULT_INVALID_ARGUMENT);
 }
 
 TEST(SystemTest, OpenedFileSystemsGetTheirDirectoryBesideTheProgram) {
-  const std::filesystem::path directory = ModuleDirectory() + "sys_test_opened";
+  const std::string name = kAgentBuild ? "sys_opened_agent" : "sys_opened_updater";
+  const std::filesystem::path directory = ModuleDirectory() + name;
   std::filesystem::remove_all(directory);
   TScopedTempCwd elsewhere;  // the current directory does not matter
   TTestSystem system;
   IFileSystem* fileSystem = nullptr;
-  ASSERT_TRUE(system.OpenFileSystem("sys_test_opened", &fileSystem).Succeeded());
+  ASSERT_TRUE(system.OpenFileSystem(name.c_str(), &fileSystem).Succeeded());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(std::filesystem::is_directory(directory));
-  EXPECT_FALSE(std::filesystem::exists("sys_test_opened"));
+  EXPECT_FALSE(std::filesystem::exists(name));
   EXPECT_TRUE(system.CloseFileSystem(fileSystem).Succeeded());
   std::filesystem::remove_all(directory);
 }
