@@ -12,6 +12,8 @@ uint32_t TLogEvent::DataLength() const {
   return length_;
 }
 
+size_t TLogEvent::GetTextLength() const { return std::strlen(GetText()); }
+
 // The agent's log lines keep the wording of its own event records: a blank
 // after "Connected" (so a peer address stands apart) and a full CR LF after
 // "Disconnected".

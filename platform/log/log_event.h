@@ -1,6 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // Something worth a log line: a text and optional data, shown raw or, for
 // binary events, as a hex dump.
@@ -10,6 +12,8 @@ class TLogEvent {
   virtual ~TLogEvent() = default;
   virtual bool IsBinary() const { return false; }
   virtual const char* GetText() const = 0;
+  // Bytes of the text; a text that may hold NUL bytes says so here.
+  virtual size_t GetTextLength() const;
 
   const uint8_t* Data() const { return static_cast<const uint8_t*>(data_); }
   // Length of the data: as given, or the text length of zero-terminated data
@@ -59,11 +63,13 @@ class T_LE_ComError : public TLogEvent {
   char text_[64];
 };
 
-// One entry of the update trace.
+// One entry of the update trace. Its text is taken whole, NUL bytes
+// included: body pieces are traced as received.
 class TSysTraceLine : public TLogEvent {
  public:
   explicit TSysTraceLine(std::string text) : text_(std::move(text)) {}
   const char* GetText() const override { return text_.c_str(); }
+  size_t GetTextLength() const override { return text_.size(); }
 
  private:
   std::string text_;

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "net/network.h"
+
+// A read buffer in front of a connection, so that the HTTP client's
+// byte-at-a-time line reading costs a copy instead of a socket call. Large
+// reads bypass the buffer.
+class TBufferedConnection : public IConnection {
+ public:
+  // Takes ownership of inner. A send that makes no progress for
+  // sendStallMilliseconds gives up (a peer that never reads would otherwise
+  // hold the client for ever).
+  TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds);
+
+  // Sends everything or stops at the first failure; the count taken.
+  int32_t Send(const void* data, uint32_t length) override;
+  // Buffered bytes first; an empty buffer is refilled (answering 0, so the
+  // caller asks again) unless the caller's buffer is large enough to read
+  // into directly. Negative for good once a refill failed.
+  int32_t Receive(void* buffer, uint32_t size) override;
+  uint32_t GetPeerAddress() override { return inner_->GetPeerAddress(); }
+  int32_t GetState() override { return inner_->GetState(); }
+  TResult GetLastResult() override { return inner_->GetLastResult(); }
+
+  static constexpr uint32_t kBufferSize = 8192;
+  // Reads at least this large go straight to the inner connection.
+  static constexpr uint32_t kDirectReadSize = 4096;
+
+ private:
+  std::unique_ptr<IConnection> inner_;
+  uint32_t sendStallMilliseconds_;
+  uint8_t buffer_[kBufferSize];
+  int32_t fill_ = 0;
+  uint32_t position_ = 0;
+};

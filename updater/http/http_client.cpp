@@ -1,0 +1,341 @@
+#include "http/http_client.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+#include "files/file.h"
+#include "files/file_system.h"
+#include "http/system_tracer.h"
+#include "system/device_layer.h"
+#include "system/system.h"
+
+namespace {
+
+// The network channels, tried in turn from the current one.
+struct TNetworkChannel {
+  uint32_t deviceType;
+  uint32_t deviceIndex;
+  uint32_t upMilliseconds;  // time allowed to come up
+};
+
+constexpr TNetworkChannel kChannels[] = {
+    {DEVICE_ETHERNET, 0, 5000},
+    {DEVICE_WIFI, 0, 5000},
+    {DEVICE_GPRS, 0, 80000},
+    {DEVICE_USB_LINK, 0, 3000},
+    {DEVICE_COM_LINK, 0, 3000},
+};
+constexpr uint32_t kChannelCount = sizeof kChannels / sizeof kChannels[0];
+
+// A line may hold 1022 bytes before its CR LF.
+constexpr size_t kMaxLineBytes = 1024;
+
+// Sizes announced by the server are believed only up to here; anything
+// larger streams until the connection ends or stalls.
+constexpr int64_t kSizeCeiling = int64_t{1} << 50;
+
+std::unique_ptr<ITimer> StartTimer(uint32_t milliseconds) {
+  return std::unique_ptr<ITimer>(GetSystem()->CreateTimer(milliseconds));
+}
+
+bool IsSuccessStatus(const std::string& status) {
+  return status.size() > 11 && status.compare(0, 4, "HTTP") == 0 && status.compare(9, 3, "200") == 0;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+// Digit by digit, each character counting as its distance from '0' (as the
+// servers we talk to have always been read); a negative total is 0.
+uint64_t ParseContentLength(const std::string& value) {
+  int64_t total = 0;
+  for (char c : value) {
+    total = std::clamp<int64_t>(total * 10 + (c - '0'), -kSizeCeiling, kSizeCeiling);
+  }
+  return total < 0 ? 0 : static_cast<uint64_t>(total);
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Leading blanks, then hexadecimal digits; whatever follows them (chunk
+// extensions) is ignored. No digit at all is a broken body.
+bool ParseChunkSize(const std::string& line, uint64_t* size) {
+  size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  if (i == line.size() || HexDigitValue(line[i]) < 0) return false;
+  int64_t total = 0;
+  for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {
+    total = std::min(total * 16 + HexDigitValue(line[i]), kSizeCeiling);
+  }
+  *size = static_cast<uint64_t>(total);
+  return true;
+}
+
+}  // namespace
+
+// Where the body goes: the response text (traced as it comes) or a file of
+// the download file system (counted for the progress).
+class TBodySink {
+ public:
+  explicit TBodySink(std::string& response) : response_(&response) {}
+  TBodySink(std::unique_ptr<IFileWritable> file, TDownloadProgress& progress)
+      : file_(std::move(file)), progress_(&progress) {}
+
+  TResult Take(const uint8_t* data, uint32_t length) {
+    if (file_) {
+      if (file_->Write(data, length) != static_cast<int32_t>(length)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      CountDownloaded(length);
+      return TResult();
+    }
+    if (response_->size() + length > THttpClient::kMaxBodyInMemory) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+    const std::string piece(reinterpret_cast<const char*>(data), length);
+    *response_ += piece;
+    Trace(piece);
+    return TResult();
+  }
+
+ private:
+  void CountDownloaded(uint32_t length) {
+    if (progress_->expectedSize == 0) return;
+    progress_->bytesReceived += length;
+    const uint64_t percentage = std::min<uint64_t>(100, progress_->bytesReceived * 100 / progress_->expectedSize);
+    if (percentage >= progress_->lastPercentage + 5u || (percentage == 100 && progress_->lastPercentage != 100)) {
+      progress_->lastPercentage = static_cast<uint32_t>(percentage);
+    }
+  }
+
+  std::string* response_ = nullptr;
+  std::unique_ptr<IFileWritable> file_;
+  TDownloadProgress* progress_ = nullptr;
+};
+
+TResult THttpClient::Exchange(const std::string& body, std::string& response, const std::string& downloadFile) {
+  response.clear();
+  TResult result = Connect();
+  if (!result.Succeeded()) return result;
+  result = SendRequest(body);
+  if (result.Succeeded()) result = ReceiveResponse(response, downloadFile);
+  // Every exchange closes its connection, whatever the server offered.
+  connection_.reset();
+  Trace("\n\nDisconnected.\n\n\n\n");
+  return result;
+}
+
+TResult THttpClient::OpenChannel(INetworkInterface** out) {
+  *out = nullptr;
+  TResult result(RESULT_HTTP_NO_DEVICE);
+  for (uint32_t attempt = 0; attempt < kChannelCount; ++attempt) {
+    result = BringChannelUp(out);
+    if (result.Succeeded()) break;
+    MoveToNextChannel();
+  }
+  return result;
+}
+
+TResult THttpClient::BringChannelUp(INetworkInterface** out) {
+  const TNetworkChannel& channel = kChannels[channel_];
+  IDeviceLayer* devices = GetSystem()->GetDeviceLayer();
+  IDevice* device = devices ? devices->GetDevice(channel.deviceType, channel.deviceIndex) : nullptr;
+  INetworkInterface* network = dynamic_cast<INetworkInterface*>(device);
+  if (network == nullptr) return TResult(RESULT_HTTP_NO_DEVICE);
+
+  network->Open();
+  std::unique_ptr<ITimer> timer = StartTimer(channel.upMilliseconds);
+  int32_t state = network->GetState();
+  while (state != NETWORK_READY && state != NETWORK_FAILED && !timer->IsExpired()) {
+    GetSystem()->ProcessIdle();
+    state = network->GetState();
+  }
+  if (state == NETWORK_READY) {
+    *out = network;
+    return TResult();
+  }
+  TResult result = state == NETWORK_FAILED ? TResult(RESULT_HTTP_CHANNEL_FAILED).Append(network->GetLastResult())
+                                           : TResult(RESULT_HTTP_CHANNEL_TIMEOUT);
+  network->Close();
+  return result;
+}
+
+void THttpClient::MoveToNextChannel() { channel_ = (channel_ + 1) % kChannelCount; }
+
+TResult THttpClient::Connect() {
+  if (target_.host.empty() || target_.port == 0) return TResult(RESULT_HTTP_NO_TARGET);
+  if (connection_) return TResult();
+
+  INetworkInterface* network = nullptr;
+  TResult result = OpenChannel(&network);
+  if (!result.Succeeded()) return result;
+
+  TNetAddress address;
+  address.address = target_.address;
+  address.port = target_.port;
+  address.secure = target_.scheme == "https" ? 1 : 0;
+  if (address.address == 0) {
+    result = network->ResolveHost(target_.host.c_str(), &address.address);
+    if (address.address == 0) return result.Succeeded() ? TResult(RESULT_HTTP_NO_ADDRESS) : result;
+  }
+
+  std::unique_ptr<ITimer> timer = StartTimer(timeouts_.connect);
+  IConnection* made = nullptr;
+  network->Connect(address, &made);
+  if (made == nullptr) {
+    network->Close();
+    MoveToNextChannel();
+    return TResult(RESULT_HTTP_NO_CONNECTION);
+  }
+  std::unique_ptr<IConnection> connection(made);
+  int32_t state = connection->GetState();
+  while (state == CONNECTION_CONNECTING && !timer->IsExpired()) {
+    GetSystem()->ProcessIdle();
+    state = connection->GetState();
+  }
+  if (state == CONNECTION_CONNECTED) {
+    result = TResult();
+  } else if (state == CONNECTION_CLOSED) {
+    result = connection->GetLastResult();
+    if (result.Succeeded()) result = TResult(RESULT_HTTP_CLOSED_WHILE_CONNECTING);
+  } else {
+    result = TResult(RESULT_HTTP_CONNECT_TIMEOUT);
+  }
+
+  if (result.Succeeded()) {
+    connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall);
+  } else {
+    connection.reset();
+    network->Close();
+    MoveToNextChannel();
+  }
+  Trace("Connecting to " + target_.Render() + ", result=" + std::to_string(result.GetCode()) + "\n\n");
+  return result;
+}
+
+std::string THttpClient::FormatRequestHead(bool post, size_t bodyLength) const {
+  // Built to its full length: long paths (file names from the server) must
+  // not be cut off.
+  std::string head = post ? "POST /" : "GET /";
+  head += target_.path + " HTTP/1.1\r\nHost: " + target_.host + "\r\nConnection: keep-alive\r\nUser-Agent: " + userAgent_;
+  if (post) {
+    head += "\r\nAccept: application/json, application/*+json\r\nContent-type: application/json;charset=UTF-8";
+    head += "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
+  } else {
+    head += "\r\nAccept: application/octet-stream\r\nContent-Type: application/octet-stream\r\n\r\n";
+  }
+  return head;
+}
+
+TResult THttpClient::SendRequest(const std::string& body) {
+  const std::string request = FormatRequestHead(!body.empty(), body.size()) + body;
+  const int32_t sent = connection_->Send(request.data(), static_cast<uint32_t>(request.size()));
+  if (sent < 0 || static_cast<size_t>(sent) != request.size()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+  Trace("Sent:\n-----\n" + request + "\n\n");
+  return TResult();
+}
+
+TResult THttpClient::ReceiveResponse(std::string& response, const std::string& downloadFile) {
+  Trace("Received:\n---------\n");
+  std::string status;
+  TResult result = ReadLine(timeouts_.statusLine, status);
+  if (!result.Succeeded()) return result;
+  Trace(status + "\n");
+  if (!IsSuccessStatus(status)) {
+    response = status;
+    return TResult(RESULT_HTTP_BAD_STATUS);
+  }
+
+  bool chunked = false;
+  uint64_t contentLength = 0;
+  for (;;) {
+    std::string line;
+    result = ReadLine(timeouts_.headerLine, line);
+    if (!result.Succeeded()) return result;
+    if (line.empty()) break;
+    const size_t separator = line.find(": ");
+    if (separator == std::string::npos) {
+      response = line;
+      return TResult(RESULT_HTTP_BAD_HEADER);
+    }
+    Trace(line + "\n");
+    const std::string name = line.substr(0, separator);
+    const std::string value = line.substr(separator + 2);
+    if (value == "chunked") chunked = true;
+    if (EqualsIgnoringCase(name, "Content-Length")) contentLength = ParseContentLength(value);
+  }
+
+  if (downloadFile.empty()) {
+    TBodySink sink(response);
+    return chunked ? ReadChunkedBody(sink) : ReadBodyBytes(contentLength, sink);
+  }
+  // Created even for an empty body, so that no older file of that name is
+  // taken for this download.
+  IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE) : nullptr;
+  if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
+  TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
+  return chunked ? ReadChunkedBody(sink) : ReadBodyBytes(contentLength, sink);
+}
+
+TResult THttpClient::ReadChunkedBody(TBodySink& sink) {
+  std::string line;
+  TResult result = ReadLine(timeouts_.headerLine, line);
+  for (;;) {
+    if (!result.Succeeded()) return result;
+    uint64_t size = 0;
+    if (!ParseChunkSize(line, &size)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+    // The last chunk ends the body; a trailer is not read.
+    if (size == 0) return TResult();
+    result = ReadBodyBytes(size, sink);
+    if (!result.Succeeded()) return result;
+    // The empty line that closes the chunk's data, then the next size line.
+    result = ReadLine(timeouts_.headerLine, line);
+    if (result.Succeeded()) result = ReadLine(timeouts_.headerLine, line);
+  }
+}
+
+TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
+  std::unique_ptr<ITimer> stall = StartTimer(timeouts_.bodyStall);
+  uint8_t piece[TBufferedConnection::kDirectReadSize];
+  while (length > 0) {
+    const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(length, sizeof piece));
+    const int32_t count = connection_->Receive(piece, wanted);
+    if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+    if (count == 0) {
+      if (stall->IsExpired()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      continue;
+    }
+    stall->Restart(timeouts_.bodyStall);
+    length -= static_cast<uint32_t>(count);
+    const TResult taken = sink.Take(piece, static_cast<uint32_t>(count));
+    if (!taken.Succeeded()) return taken;
+  }
+  return TResult();
+}
+
+TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line) {
+  std::unique_ptr<ITimer> timer = StartTimer(milliseconds);
+  std::string stored;
+  while (stored.size() < kMaxLineBytes && !timer->IsExpired()) {
+    char byte = 0;
+    const int32_t count = connection_->Receive(&byte, 1);
+    if (count < 0) break;
+    if (count == 0) {
+      GetSystem()->ProcessIdle();
+      continue;
+    }
+    stored += byte;
+    if (stored.size() >= 2 && stored.compare(stored.size() - 2, 2, "\r\n") == 0) {
+      line = stored.substr(0, stored.size() - 2);
+      return TResult();
+    }
+  }
+  return TResult(RESULT_HTTP_BAD_LINE);
+}

@@ -1,0 +1,106 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "http/buffered_connection.h"
+#include "net/network.h"
+#include "system/result.h"
+#include "url.h"
+
+class IFileSystem;
+class TBodySink;
+
+// Result codes of the HTTP client.
+enum : int32_t {
+  RESULT_HTTP_PENDING = 5,  // internal: a wait still under way
+  RESULT_HTTP_NO_ADDRESS = 20010,
+  RESULT_HTTP_NO_DEVICE = 20011,
+  RESULT_HTTP_CHANNEL_TIMEOUT = 20012,
+  RESULT_HTTP_CHANNEL_FAILED = 20025,
+  RESULT_HTTP_CONNECT_TIMEOUT = 20027,
+  RESULT_HTTP_CLOSED_WHILE_CONNECTING = 20028,
+  RESULT_HTTP_NO_TARGET = 27001,
+  RESULT_HTTP_NO_CONNECTION = 27002,
+  RESULT_HTTP_TRANSFER_FAILED = 27003,
+  RESULT_HTTP_FILE_NOT_CREATED = 27005,
+  RESULT_HTTP_BAD_LINE = 27006,
+  RESULT_HTTP_BAD_STATUS = 27007,
+  RESULT_HTTP_BAD_HEADER = 27008,
+};
+
+// How long the client waits for each stage of an exchange, in milliseconds.
+struct THttpTimeouts {
+  uint32_t connect = 15000;
+  uint32_t statusLine = 15000;  // the owner's response time-out
+  uint32_t headerLine = 15000;  // header lines and chunk-size lines
+  uint32_t bodyStall = 90000;   // longest pause inside a body (and a send)
+};
+
+// Download progress of a body written to a file of known expected size.
+struct TDownloadProgress {
+  uint32_t expectedSize = 0;
+  uint64_t bytesReceived = 0;
+  uint32_t lastPercentage = 0;  // moves in steps of at least 5, and to 100
+};
+
+// One HTTP/1.1 request and its response at a time, over a network channel of
+// the device layer. Every exchange connects, sends, reads the whole response
+// and disconnects; all of it is traced. Nothing blocks: waits poll with the
+// system's idle step under timers.
+class THttpClient {
+ public:
+  THttpClient() = default;
+  virtual ~THttpClient() = default;
+  THttpClient(const THttpClient&) = delete;
+  THttpClient& operator=(const THttpClient&) = delete;
+
+  // An empty body sends a GET, any other a POST of that JSON body. With an
+  // empty download file name the response body lands in response; otherwise
+  // it is written to that file of the download file system and response
+  // stays empty. A failed status line is handed back in response, as is a
+  // malformed header line.
+  TResult Exchange(const std::string& body, std::string& response, const std::string& downloadFile);
+
+  // Brings the current network channel up, moving on through the channel
+  // table on failure; the interface is owned by the device layer.
+  virtual TResult OpenChannel(INetworkInterface** out);
+
+  void SetTarget(const TUrl& target) { target_ = target; }
+  const TUrl& GetTarget() const { return target_; }
+  void SetUserAgent(const std::string& userAgent) { userAgent_ = userAgent; }
+  void SetDownloadFileSystem(IFileSystem* files) { downloadFiles_ = files; }
+  void SetResponseTimeout(uint32_t milliseconds) { timeouts_.statusLine = milliseconds; }
+  void SetTimeouts(const THttpTimeouts& timeouts) { timeouts_ = timeouts; }
+  void SetProgress(const TDownloadProgress& progress) { progress_ = progress; }
+  const TDownloadProgress& GetProgress() const { return progress_; }
+  // Index into the channel table of the channel tried first next time.
+  uint32_t GetChannelIndex() const { return channel_; }
+
+  // A body kept in memory never grows beyond this; a larger one fails the
+  // exchange rather than exhaust the process.
+  static constexpr size_t kMaxBodyInMemory = 16u * 1024 * 1024;
+
+  // The request head for the target: a GET without a body, a POST announcing
+  // bodyLength bytes.
+  std::string FormatRequestHead(bool post, size_t bodyLength) const;
+
+ private:
+  TResult BringChannelUp(INetworkInterface** out);
+  TResult Connect();
+  TResult WaitUntilConnected(IConnection* connection);
+  void MoveToNextChannel();
+  TResult SendRequest(const std::string& body);
+  TResult ReceiveResponse(std::string& response, const std::string& downloadFile);
+  TResult ReadLine(uint32_t milliseconds, std::string& line);
+  TResult ReadChunkedBody(TBodySink& sink);
+  TResult ReadBodyBytes(uint64_t length, TBodySink& sink);
+
+  std::unique_ptr<TBufferedConnection> connection_;
+  IFileSystem* downloadFiles_ = nullptr;  // not owned
+  TUrl target_;
+  std::string userAgent_;
+  THttpTimeouts timeouts_;
+  uint32_t channel_ = 0;
+  TDownloadProgress progress_;
+};
