@@ -2,22 +2,11 @@
 
 #include <memory>
 
+#include "file_digest.h"
 #include "files/ini_file.h"
 #include "sha1.h"
 
 namespace {
-
-// The file's whole content; empty when it cannot be opened. size is the size
-// the file reports, which decides whether the content counts.
-bool ReadWhole(IFileSystem* files, const std::string& name, TByteBuffer& content, uint32_t& size) {
-  // An empty name would open the directory itself.
-  if (name.empty()) return false;
-  std::unique_ptr<IFileReadable> file(files->OpenRead(name.c_str()));
-  if (!file) return false;
-  size = file->GetSize();
-  content.ReadAll(*file);
-  return true;
-}
 
 bool EndsWith(const std::string& text, const char* suffix) {
   const std::string tail(suffix);
@@ -57,26 +46,24 @@ std::string TFileList::NextName() {
 
 TFileList::TFileHash TFileList::HashFile(const std::string& name) {
   TFileHash result;
-  TByteBuffer content;
-  bool opened = ReadWhole(files_, name, content, result.size);
+  TFileDigest digest;
+  bool opened = DigestFile(*files_, name, &digest);
   // An update staged as "x.new" whose file has already been put in place is
   // hashed from "x".
   if (!opened && name.size() >= 5 && EndsWith(name, ".new")) {
-    opened = ReadWhole(files_, name.substr(0, name.size() - 4), content, result.size);
+    opened = DigestFile(*files_, name.substr(0, name.size() - 4), &digest);
   }
-  if (opened && result.size != 0) {
-    result.hash = TSha1::Digest(content);
+  if (opened && digest.size != 0) {
+    result.hash = digest.sha1;
+    result.size = digest.size;
     return result;
   }
   // Files kept out of the directory (or emptied) stand in by their stored
   // digest.
+  std::unique_ptr<IFileReadable> storedFile(files_->OpenRead((name + ".hsh").c_str()));
   TByteBuffer stored;
-  uint32_t storedSize = 0;
-  if (ReadWhole(files_, name + ".hsh", stored, storedSize) && stored.Length() == TSha1::kDigestSize) {
-    result.hash = stored;
-  } else {
-    result.hash = TSha1::Digest(TByteBuffer());
-  }
+  if (storedFile) stored.ReadAll(*storedFile);
+  result.hash = stored.Length() == TSha1::kDigestSize ? stored : TSha1::Digest(TByteBuffer());
   return result;
 }
 

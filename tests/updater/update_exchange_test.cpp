@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app_folder.h"
+#include "check_files_command.h"
+#include "file_list.h"
+#include "files/file_system.h"
+#include "sha1.h"
+#include "system/system.h"
+#include "update_session.h"
+
+namespace {
+
+std::string Sha1Hex(const std::string& content) { return TSha1::Digest(TByteBuffer(content)).ToHex(); }
+
+std::string Answer(const std::string& commands) {
+  return "{\"success\":true,\"body\":{\"COMMANDS\":" + commands + "}}";
+}
+
+std::string CheckFiles(const std::string& files, const std::string& extra = "") {
+  return "{\"CMD\":\"CHECK_FILES\",\"DETAILS\":{" + extra + "\"FILES\":[" + files + "]}}";
+}
+
+std::string FileEntry(const std::string& name, const std::string& size, const std::string& hash) {
+  return "{\"FILE_HASH\":\"" + hash + "\",\"FILE_NAME\":\"" + name + "\",\"FILE_SIZE\":" + size + "}";
+}
+
+class UpdateExchange : public ::testing::Test {
+ protected:
+  TAppFolder folder_;
+};
+
+TEST_F(UpdateExchange, TheReportOfAnEmptyInstallationIsExact) {
+  TUpdateSession session("12345", "M1");
+  EXPECT_EQ(session.BuildRequest(),
+            "{\"REPLIES\":[{\"CONF_HASH\":\"0000000000000000000000000000000000000000\",\"ECR_HASH\":"
+            "\"0000000000000000000000000000000000000000\",\"KCV_KLK\":\"000000\",\"MODEL_A\":\"WIN32\","
+            "\"MODEL_T\":\"M1\",\"SN\":\"12345\",\"SN_OLD\":\"12345\",\"VERSION_A\":\"30.24.02\"}]}");
+
+  folder_.Write("Update/filelist.txt", "cfg.bin\r\n");
+  folder_.Write("Update/cfg.bin", "abc");
+  const std::string request = session.BuildRequest();
+  EXPECT_NE(request.find("\"CONF_HASH\":\"A9993E364706816ABA3E25717850C26C9CD0D89D\""), std::string::npos) << request;
+}
+
+TEST_F(UpdateExchange, AnswersThatAreNotUsableStopBeforeAnyCommand) {
+  TUpdateSession session("1", "M");
+  EXPECT_EQ(session.HandleReply(" " + Answer("[" + CheckFiles("") + "]")), RESULT_ANSWER_NOT_OBJECT);
+  EXPECT_EQ(session.HandleReply("[1]"), RESULT_ANSWER_NOT_OBJECT);
+  EXPECT_EQ(session.HandleReply("{\"success\":\"true\",\"body\":{}}"), RESULT_ANSWER_NOT_SUCCESS);
+  EXPECT_EQ(session.HandleReply("{\"success\":false}"), RESULT_ANSWER_NOT_SUCCESS);
+  EXPECT_EQ(session.HandleReply(Answer("[]")), RESULT_ANSWER_NO_COMMANDS);
+  EXPECT_EQ(session.HandleReply("{\"success\":true}"), RESULT_ANSWER_NO_COMMANDS);
+  EXPECT_EQ(session.HandleReply(Answer("[{\"CMD\":\"REBOOT\"},{\"DETAILS\":{}}]")), RESULT_NO_KNOWN_COMMAND);
+  EXPECT_FALSE(folder_.Exists("Update/filelist.txt"));
+}
+
+TEST_F(UpdateExchange, TheFirstFailingCommandEndsTheRun) {
+  TUpdateSession session("1", "M");
+  // A folder where the list file belongs: the list cannot be written.
+  folder_.Write("Update/filelist.txt/x", "");
+  const std::string ecr = CheckFiles("", "\"TARGET\":\"ECR\",");
+  EXPECT_EQ(session.HandleReply(Answer("[{\"CMD\":\"X\"}," + CheckFiles("") + "," + ecr + "]")),
+            RESULT_FILE_LIST_SAVE_FAILED);
+  EXPECT_FALSE(folder_.Exists("filelist.txt")) << "the command after the failure ran";
+
+  folder_.Remove("Update/filelist.txt");
+  EXPECT_EQ(session.HandleReply(Answer("[" + ecr + ",{\"CMD\":\"X\"}]")), 0);
+  EXPECT_EQ(folder_.Read("filelist.txt"), "") << "an empty listing still rewrites the list";
+}
+
+TEST_F(UpdateExchange, OnlyUpdateFolderCommandsNamingTheSpecialFileRaiseTheFlag) {
+  TUpdateSession session("1", "M");
+  EXPECT_EQ(session.HandleReply(Answer("[" + CheckFiles("", "\"CMD_ID\":\"PFLS.BAK\",\"TARGET\":\"ECR\",") + "]")), 0);
+  EXPECT_FALSE(session.SpecialFileFlag());
+  EXPECT_EQ(session.HandleReply(Answer("[" + CheckFiles("", "\"CMD_ID\":\"PFLS.BAK\",") + "]")), 0);
+  EXPECT_TRUE(session.SpecialFileFlag());
+}
+
+// Runs one check-files command on the updater's own folder; no server is
+// reachable (port 1 of the loopback refuses).
+class CheckFilesCommand : public UpdateExchange {
+ protected:
+  TJsonValue Run(const std::string& files, const std::string& host = "127.0.0.1:1") {
+    const std::string command = CheckFiles(files, "\"CMD_ID\":\"7\",\"HOST_URL\":\"" + host + "\",");
+    TCommandCheckFiles checkFiles(TJsonValue(command), &client_, "", GetSystem()->GetAppFileSystem());
+    return checkFiles.Execute();
+  }
+  THttpClient client_;
+};
+
+TEST_F(CheckFilesCommand, ListsWhatItHandledSortedAndStopsAtTheFirstEmptySize) {
+  folder_.Write("b.bin", "bee");
+  folder_.Write("a.bin", "ay");
+  const TJsonValue reply = Run(FileEntry("b.bin", "3", Sha1Hex("bee")) + "," + FileEntry("a.bin", "\"2\"", Sha1Hex("ay")) +
+                               "," + FileEntry("z.bin", "0", "X") + "," + FileEntry("c.bin", "5", "X"));
+  EXPECT_EQ(reply.Get("ERR_CODE").AsString(""), "0");
+  EXPECT_EQ(reply.Get("CMD_ID").AsString(""), "7");
+  EXPECT_EQ(reply.Get("DATE").AsString("").size(), 6u);
+  EXPECT_EQ(reply.Get("TIME").AsString("").size(), 6u);
+  EXPECT_EQ(folder_.Read("filelist.txt"), "a.bin\r\nb.bin\r\n");
+}
+
+TEST_F(CheckFilesCommand, NamesReachingOutsideTheFolderAreRefused) {
+  folder_.Write("ok.bin", "ok");
+  const TJsonValue reply =
+      Run(FileEntry("../escape.bin", "4", "X") + "," + FileEntry("/etc/passwd", "4", "X") + "," +
+          FileEntry("C:x.bin", "4", "X") + "," + FileEntry("sub\\\\..\\\\..\\\\x", "4", "X") + "," +
+          FileEntry("ok.bin", "2", Sha1Hex("ok")));
+  EXPECT_EQ(reply.Get("ERR_CODE").AsInteger(-1), RESULT_FILE_NAME_REFUSED);
+  EXPECT_EQ(folder_.Read("filelist.txt"), "ok.bin\r\n");
+  EXPECT_FALSE(folder_.Exists("../escape.bin"));
+
+  for (const char* good : {"a.bin", "sub/a..b", "..a", "x.new"}) EXPECT_TRUE(IsSafeFileName(good)) << good;
+  for (const char* bad : {"..", "a/../b", "a\\..", "\\\\server\\x", "a\r\nHost: x", "a:stream"}) {
+    EXPECT_FALSE(IsSafeFileName(bad)) << bad;
+  }
+}
+
+TEST_F(CheckFilesCommand, AFailedDownloadLeavesTheFileAndIsReported) {
+  folder_.Write("cfg.bin", "old");
+  TJsonValue reply = Run(FileEntry("cfg.bin", "3", Sha1Hex("new")));
+  EXPECT_NE(reply.Get("ERR_CODE").AsInteger(0), 0);
+  EXPECT_EQ(folder_.Read("cfg.bin"), "old");
+  EXPECT_EQ(folder_.Read("filelist.txt"), "cfg.bin\r\n");
+
+  reply = Run(FileEntry("cfg.bin", "3", Sha1Hex("new")), "");
+  EXPECT_EQ(reply.Get("ERR_CODE").AsString(""), "0") << "no host: nothing is tried";
+  EXPECT_EQ(folder_.Read("cfg.bin"), "old");
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include "check_files_command.h"
+
+#include <cctype>
+
+#include "environment.h"
+#include "file_digest.h"
+#include "file_list.h"
+#include "http/http_client.h"
+
+namespace {
+
+const char kWorkFile[] = "TMP.TMP";
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The download server's host[:port] from a "HOST_URL" that may carry a
+// scheme and a path.
+std::string HostPart(std::string text) {
+  const size_t scheme = text.find("http://");
+  if (scheme != std::string::npos) text.erase(scheme, 7);
+  return text.substr(0, text.find('/'));
+}
+
+}  // namespace
+
+bool IsSafeFileName(const std::string& name) {
+  if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+  size_t componentStart = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    const char c = i < name.size() ? name[i] : '/';
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == ':') return false;
+    if (c == '/' || c == '\\') {
+      if (name.compare(componentStart, i - componentStart, "..") == 0 && i - componentStart == 2) return false;
+      componentStart = i + 1;
+    }
+  }
+  return true;
+}
+
+TCommandCheckFiles::TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
+                                       IFileSystem* targetFiles)
+    : TCommandAbstract(command), client_(client), defaultHost_(std::move(defaultHost)), files_(targetFiles) {}
+
+TJsonValue TCommandCheckFiles::GetCommand() {
+  TJsonValue command = command_;
+  command.SetDetail("HOST_URL", defaultHost_);
+  command.SetDetail("SN", TerminalSerialNumber() + "&ECR=1");
+  return command;
+}
+
+TJsonValue TCommandCheckFiles::Execute() {
+  const TJsonValue details = command_.GetDetails();
+  TJsonValue files = details.Get("FILES");
+  TFileList list(files_);
+
+  THostList hosts;
+  hosts.Parse(HostPart(details.Get("HOST_URL").AsString(defaultHost_)), 80);
+  const std::string serverPath = GetTerminalEnvironment()->GetServerPath();
+  const std::string sn = details.Get("SN").AsString(TerminalSerialNumber());
+  const std::string downloadPath = "/tavo2-web/getFile" + serverPath + "?name=";
+
+  // A later success must not hide an earlier failure: the command answers
+  // the most recent failure among its files.
+  TResult failure;
+  files.SetCursor(0);
+  TJsonValue file;
+  while (files.Next(&file)) {
+    const std::string name = file.Get("FILE_NAME").AsString("");
+    const int32_t size = file.Get("FILE_SIZE").AsInteger(0);
+    if (name.empty() || size == 0) break;
+    if (!IsSafeFileName(name)) {
+      failure = TResult(RESULT_FILE_NAME_REFUSED);
+      continue;
+    }
+    list.Add(name);
+    const std::string listed = file.Get("FILE_HASH").AsString("");
+    if (listed == list.HashFile(name).hash.ToHex()) continue;
+    const TResult outcome = Download(name, size, listed, hosts, downloadPath + name + "&terminalSN=" + sn);
+    if (!outcome.Succeeded()) failure = outcome;
+  }
+
+  TResult result = failure;
+  const TResult saved = list.Save();
+  if (!saved.Succeeded()) result = saved;
+  GetTerminalEnvironment()->OnFilesUpdated();
+
+  TJsonValue reply;
+  MakeReply(result, reply);
+  return reply;
+}
+
+TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, const std::string& hash,
+                                     THostList& hosts, const std::string& pathAndQuery) {
+  TResult result;
+  for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
+    files_->Remove(kWorkFile);
+    TUrl target;
+    target.Parse("http://" + hosts.Current().Render() + pathAndQuery, 0);
+    client_->SetTarget(target);
+    client_->SetDownloadFileSystem(files_);
+    client_->SetProgress(TDownloadProgress{static_cast<uint32_t>(size), 0, 0});
+    std::string response;
+    result = client_->Exchange(std::string(), response, kWorkFile);
+    if (result.Succeeded()) {
+      if (!DownloadMatches(size, hash)) {
+        result = TResult(RESULT_DOWNLOAD_MISMATCH);
+      } else {
+        // One replacing rename: the old file stays whole until the new one
+        // takes its name.
+        result = files_->Move(kWorkFile, name.c_str());
+        if (result.Succeeded()) return result;
+      }
+    }
+    hosts.Advance();
+  }
+  return result;
+}
+
+bool TCommandCheckFiles::DownloadMatches(int32_t size, const std::string& hash) {
+  TFileDigest digest;
+  return size > 0 && files_->GetFileSize(kWorkFile) == static_cast<uint32_t>(size) &&
+         DigestFile(*files_, kWorkFile, &digest) && digest.size == static_cast<uint32_t>(size) &&
+         EqualIgnoringCase(digest.sha1.ToHex(), hash);
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "command.h"
+#include "files/file_system.h"
+#include "host_list.h"
+
+class THttpClient;
+
+enum : int32_t {
+  // A listed file name that would reach outside the target directory or
+  // could not travel in a request line.
+  RESULT_FILE_NAME_REFUSED = 31002,
+  // A download that arrived complete but is not the file the listing names.
+  RESULT_DOWNLOAD_MISMATCH = 27003,
+};
+
+// Brings the files of one directory to the state the server lists: every file
+// whose hash differs is downloaded into "TMP.TMP", checked against the
+// listing and put in its place in one step; "filelist.txt" is rewritten with
+// the names handled.
+class TCommandCheckFiles final : public TCommandAbstract {
+ public:
+  // Neither the client nor the file system is owned.
+  TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
+                     IFileSystem* targetFiles);
+
+  uint32_t GetTimeout() override { return 90000; }
+  TJsonValue GetCommand() override;
+  TJsonValue Execute() override;
+  bool Reserved7() override { return true; }
+
+ private:
+  // Tries each host in turn until the file is in place; the last attempt's
+  // outcome.
+  TResult Download(const std::string& name, int32_t size, const std::string& hash, THostList& hosts,
+                   const std::string& pathAndQuery);
+  // Whether "TMP.TMP" holds exactly the listed file.
+  bool DownloadMatches(int32_t size, const std::string& hash);
+
+  THttpClient* client_;
+  std::string defaultHost_;
+  IFileSystem* files_;
+};
+
+// Whether a name from the server stays inside the directory it is meant for
+// and can be sent in a request line: not absolute, no drive, no ".."
+// component, no control characters, no ':' (which Windows reads as a drive or
+// a stream of the file).
+bool IsSafeFileName(const std::string& name);

@@ -1,0 +1,19 @@
+#include <mutex>
+#include <new>
+
+#include "export/updater_export.h"
+#include "update_session.h"
+
+int UPDATER_CALL CheckForUpdates(const char* serialNumber, const char* model) {
+  // One run at a time: runs share "TMP.TMP" and the list files, and a second
+  // caller waits rather than corrupting the first one's work.
+  static std::mutex oneRunAtATime;
+  const std::lock_guard<std::mutex> lock(oneRunAtATime);
+  try {
+    TUpdateSession session(serialNumber ? serialNumber : "", model ? model : "");
+    return session.Run();
+  } catch (const std::bad_alloc&) {
+    // Nothing may escape into the caller, which is not C++.
+    return RESULT_REPLY_WITHOUT_CODE;
+  }
+}

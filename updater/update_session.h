@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "files/file_system.h"
+#include "http/http_client.h"
+#include "json_value.h"
+
+enum : int32_t {
+  RESULT_ANSWER_NOT_OBJECT = 27012,
+  RESULT_ANSWER_NOT_SUCCESS = 27013,
+  RESULT_ANSWER_NO_COMMANDS = 27014,
+  RESULT_NO_KNOWN_COMMAND = 44001,
+  RESULT_REPLY_WITHOUT_CODE = 44002,
+  RESULT_SPECIAL_FILE_UPDATED = 44003,
+};
+
+// One update run: report the installation to the server, carry out what it
+// answers, and tell the caller how it went.
+class TUpdateSession {
+ public:
+  TUpdateSession(std::string serialNumber, std::string model);
+  ~TUpdateSession();
+  TUpdateSession(const TUpdateSession&) = delete;
+  TUpdateSession& operator=(const TUpdateSession&) = delete;
+
+  int32_t Run();
+
+  // The report of the installation, as JSON text.
+  std::string BuildRequest();
+  // Judges the server's answer and runs its commands in order.
+  int32_t HandleReply(const std::string& answer);
+  // Carries out one "CHECK_FILES" command; its "ERR_CODE".
+  int32_t RunCommand(const TJsonValue& command);
+
+  bool SpecialFileFlag() const { return specialFile_; }
+
+ private:
+  // Turns the socket trace files on exactly when "CONFIG.INI" asks for them.
+  void ApplyEthernetTrace();
+
+  std::string serialNumber_;
+  std::string model_;
+  std::unique_ptr<IFileSystem> updateFiles_;
+  bool specialFile_ = false;
+  THttpClient client_;
+};
