@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../../platform/files_testutil.h"
+#include "http/http_client.h"
+#include "http_peer.h"
+#include "trace_capture.h"
+
+namespace {
+
+const std::string kOkHead = "HTTP/1.1 200 OK\r\n";
+
+// Short enough that a peer that never answers costs a fraction of a second.
+THttpTimeouts ShortTimeouts() {
+  THttpTimeouts timeouts;
+  timeouts.statusLine = 300;
+  timeouts.headerLine = 300;
+  timeouts.bodyStall = 300;
+  return timeouts;
+}
+
+class HttpClient : public ::testing::Test {
+ protected:
+  void Aim(uint16_t port, const std::string& path = "tavo2-web/block1") {
+    TUrl target;
+    target.Parse("127.0.0.1:" + std::to_string(port) + "/" + path, 0);
+    client.SetTarget(target);
+  }
+  TResult Get(THttpPeer& peer, const std::string& file = "") {
+    Aim(peer.Port());
+    return client.Exchange("", response, file);
+  }
+
+  THttpClient client;
+  std::string response = "left over";
+
+  HttpClient() { client.SetUserAgent("TERMINAL"); }
+};
+
+TEST_F(HttpClient, GetSendsItsTemplateAndTracesTheWholeExchange) {
+  const std::string body("he\0lo", 5);
+  THttpPeer peer({kOkHead + "Content-Length: 5\r\n\r\n", body});
+  TTraceCapture trace;
+  ASSERT_EQ(Get(peer).GetCode(), 0);
+  EXPECT_EQ(response, body);
+
+  const std::string request =
+      "GET /tavo2-web/block1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n"
+      "Accept: application/octet-stream\r\nContent-Type: application/octet-stream\r\n\r\n";
+  EXPECT_EQ(peer.Request(), request);
+  EXPECT_EQ(trace.Appended(), "Connecting to 127.0.0.1:" + std::to_string(peer.Port()) +
+                                  "/tavo2-web/block1, result=0\n\nSent:\n-----\n" + request +
+                                  "\n\nReceived:\n---------\nHTTP/1.1 200 OK\nContent-Length: 5\n" + body +
+                                  "\n\nDisconnected.\n\n\n\n");
+}
+
+TEST_F(HttpClient, PostCarriesItsJsonBodyAndReadsAChunkedAnswer) {
+  THttpPeer peer({kOkHead + "Transfer-Encoding: chunked\r\n\r\n5\r\nhel", "lo\r\n0\r\n\r\n"});
+  Aim(peer.Port(), "tavo2-web/block1");
+  ASSERT_EQ(client.Exchange("{\"a\":1}", response, "").GetCode(), 0);
+  EXPECT_EQ(response, "hello");
+  EXPECT_EQ(peer.Request(),
+            "POST /tavo2-web/block1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n"
+            "Accept: application/json, application/*+json\r\nContent-type: application/json;charset=UTF-8\r\n"
+            "Content-Length: 7\r\n\r\n{\"a\":1}");
+}
+
+TEST_F(HttpClient, BuildsAHeadLongerThan1024BytesWhole) {
+  const std::string path = "getFile/block1?name=" + std::string(1500, 'n');
+  THttpPeer peer({kOkHead + "Content-Length: 0\r\n\r\n"});
+  Aim(peer.Port(), path);
+  ASSERT_EQ(client.Exchange("", response, "").GetCode(), 0);
+  EXPECT_EQ(peer.Request().rfind("GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n", 0), 0u);
+  EXPECT_NE(peer.Request().find("\r\nContent-Type: application/octet-stream\r\n\r\n"), std::string::npos);
+}
+
+struct TResponseCase {
+  const char* what;
+  std::vector<std::string> pieces;
+  TPeerEnd end;
+  int32_t code;
+  std::string response;
+};
+
+TEST_F(HttpClient, AnswersEachBrokenOrHostileResponseWithItsCode) {
+  const std::vector<TResponseCase> cases = {
+      {"empty body", {kOkHead + "Content-Length: 0\r\n\r\n"}, TPeerEnd::Hold, 0, ""},
+      {"not found", {"HTTP/1.1 404 Not Found\r\n\r\n"}, TPeerEnd::Close, 27007, "HTTP/1.1 404 Not Found"},
+      {"short status", {"HTTP/1.1 20\r\n\r\n"}, TPeerEnd::Close, 27007, "HTTP/1.1 20"},
+      {"header without separator", {kOkHead + "Broken:header\r\n\r\n"}, TPeerEnd::Close, 27008, "Broken:header"},
+      {"overlong header line", {kOkHead + "X: " + std::string(2000, 'h') + "\r\n\r\n"}, TPeerEnd::Close, 27006, ""},
+      {"silence", {}, TPeerEnd::Hold, 27006, ""},
+      {"stalled body", {kOkHead + "Content-Length: 10\r\n\r\nabc"}, TPeerEnd::Hold, 27003, "abc"},
+      {"cut body", {kOkHead + "Content-Length: 10\r\n\r\nabc"}, TPeerEnd::Close, 27003, "abc"},
+      {"endless length", {kOkHead + "Content-Length: 99999999999999999999999999\r\n\r\nabc"}, TPeerEnd::Close,
+       27003, "abc"},
+      {"chunk size not hex", {kOkHead + "Transfer-Encoding: chunked\r\n\r\nzz\r\nabc"}, TPeerEnd::Close, 27003, ""},
+      {"negative chunk size", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n-5\r\nabc"}, TPeerEnd::Close, 27003,
+       ""},
+      {"chunks without end", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"}, TPeerEnd::Hold, 27006,
+       "abc"},
+  };
+  client.SetTimeouts(ShortTimeouts());
+  for (const TResponseCase& one : cases) {
+    THttpPeer peer(one.pieces, one.end);
+    EXPECT_EQ(Get(peer).GetCode(), one.code) << one.what;
+    EXPECT_EQ(response, one.response) << one.what;
+  }
+}
+
+TEST_F(HttpClient, RefusesToHoldAnAnswerLargerThanItsMemoryLimit) {
+  const size_t size = THttpClient::kMaxBodyInMemory + 4096;
+  THttpPeer peer({kOkHead + "Content-Length: " + std::to_string(size) + "\r\n\r\n", std::string(size, 'b')});
+  EXPECT_EQ(Get(peer).GetCode(), 27003);
+  EXPECT_LE(response.size(), THttpClient::kMaxBodyInMemory);
+}
+
+TEST_F(HttpClient, WritesADownloadIntoItsFileAndCountsTheProgress) {
+  TFilesTempDir folder;
+  client.SetDownloadFileSystem(&folder.Files());
+  std::string body;
+  for (int i = 0; i < 3 * 4096 + 100; ++i) body += static_cast<char>(i * 7);
+  TDownloadProgress progress;
+  progress.expectedSize = static_cast<uint32_t>(body.size());
+  client.SetProgress(progress);
+
+  THttpPeer peer({kOkHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n", body.substr(0, 5000),
+                  body.substr(5000)});
+  TTraceCapture trace;
+  ASSERT_EQ(Get(peer, "TMP.TMP").GetCode(), 0);
+  EXPECT_EQ(response, "");
+  EXPECT_EQ(folder.Read("TMP.TMP"), body);
+  EXPECT_EQ(client.GetProgress().bytesReceived, body.size());
+  EXPECT_EQ(client.GetProgress().lastPercentage, 100u);
+  EXPECT_EQ(trace.Appended().find(body.substr(0, 100)), std::string::npos);  // file bodies stay out of the trace
+
+  THttpPeer empty({kOkHead + "Content-Length: 0\r\n\r\n"});
+  folder.Write("EMPTY.TMP", "stale");
+  ASSERT_EQ(Get(empty, "EMPTY.TMP").GetCode(), 0);
+  EXPECT_EQ(folder.Read("EMPTY.TMP"), "");
+}
+
+TEST_F(HttpClient, FailsWithoutATargetBeforeTouchingTheNetwork) {
+  TTraceCapture trace;
+  client.SetTarget(TUrl());
+  EXPECT_EQ(client.Exchange("", response, "").GetCode(), 27001);
+  TUrl noPort;
+  noPort.host = "127.0.0.1";
+  noPort.address = 0x7F000001;
+  client.SetTarget(noPort);
+  EXPECT_EQ(client.Exchange("", response, "").GetCode(), 27001);
+  EXPECT_EQ(trace.Appended(), "");
+  EXPECT_EQ(client.GetChannelIndex(), 0u);
+}
+
+TEST_F(HttpClient, ARefusedConnectionIsTracedAndMovesOnToTheNextChannel) {
+  const uint16_t closed = ClosedLoopbackPort();
+  TTraceCapture trace;
+  Aim(closed);
+  EXPECT_EQ(client.Exchange("", response, "").GetCode(), RESULT_SOCKET_CONNECT_FAILED);
+  EXPECT_EQ(client.GetChannelIndex(), 1u);
+  EXPECT_EQ(trace.Appended(),
+            "Connecting to 127.0.0.1:" + std::to_string(closed) + "/tavo2-web/block1, result=20001\n\n");
+
+  THttpPeer peer({kOkHead + "Content-Length: 2\r\n\r\nok"});
+  EXPECT_EQ(Get(peer).GetCode(), 0);
+  EXPECT_EQ(response, "ok");
+}
+
+}  // namespace
