@@ -1,0 +1,91 @@
+#include "update_server.h"
+#include <vector>
+#include "connection_reset.h"
+#include "exchange_answer.h"
+#include "folder_listing.h"
+
+namespace {
+
+const char kJson[] = "application/json";
+const char kBinary[] = "application/octet-stream";
+
+}  // namespace
+
+TUpdateServer::TUpdateServer(const TServerOptions& options, TRequestLog& log)
+    : options_(options), log_(log) {
+  style_.chunked = options.chunked;
+  style_.stall = std::chrono::seconds(options.stallSeconds);
+  http_.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+    CurrentSentBody() = TSentBody();
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  http_.Get("/tavo2-web/getFile/.*", [this](const httplib::Request& req, httplib::Response& res) {
+    AnswerDownload(req, res);
+  });
+  http_.Post("/tavo2-web/.+", [this](const httplib::Request& req, httplib::Response& res) {
+    AnswerExchange(req, res);
+  });
+  http_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    log_.Write(req.method, req.target, res.status, CurrentSentBody());
+  });
+}
+
+int TUpdateServer::Bind() {
+  port_ = options_.port == 0 ? http_.bind_to_any_port("127.0.0.1")
+                             : (http_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
+  return port_;
+}
+
+bool TUpdateServer::Serve() { return http_.listen_after_bind(); }
+
+void TUpdateServer::Stop() {
+  gate_.Close();
+  http_.stop();
+}
+
+void TUpdateServer::AnswerExchange(const httplib::Request& req, httplib::Response& res) {
+  const std::string number = std::to_string(++exchanges_);
+  std::vector<TCheckFilesCommand> commands{{"UPDATE-" + number, "UPDATE", ListFolder(options_.releaseFolder)}};
+  if (!options_.ecrFolder.empty()) {
+    commands.push_back({"ECR-" + number, "ECR", ListFolder(options_.ecrFolder)});
+  }
+  for (TCheckFilesCommand& command : commands) {
+    for (TListedFile& file : command.files) {
+      // Another valid digest text, so that only the comparison can tell.
+      if (options_.faults.Applies(TFaultKind::WrongHash, file.name)) {
+        file.sha1.back() = file.sha1.back() == '0' ? '1' : '0';
+      }
+    }
+  }
+  std::string answer = BuildExchangeAnswer(!options_.faults.Applies(TFaultKind::ExchangeFail), commands,
+                                           "127.0.0.1:" + std::to_string(port_), SerialFromReport(req.body));
+  if (options_.faults.Applies(TFaultKind::ExchangeBadJson)) answer.erase(0, 1);
+  Deliver(req, res, answer, kJson, options_.faults.Applies(TFaultKind::ExchangeReset),
+          options_.faults.Applies(TFaultKind::ExchangeCut), options_.faults.Applies(TFaultKind::ExchangeStall));
+}
+
+void TUpdateServer::AnswerDownload(const httplib::Request& req, httplib::Response& res) {
+  const std::string name = req.get_param_value("name");
+  const bool ecr = req.get_param_value("ECR") == "1";
+  const std::string& folder = ecr ? options_.ecrFolder : options_.releaseFolder;
+  std::string content;
+  if (folder.empty() || options_.faults.Applies(TFaultKind::NotFound, name) ||
+      !ReadServedFile(folder, name, &content)) {
+    res.status = 404;
+    return;
+  }
+  if (options_.faults.Applies(TFaultKind::WrongSize, name)) content += 'X';
+  Deliver(req, res, content, kBinary, options_.faults.Applies(TFaultKind::Reset, name),
+          options_.faults.Applies(TFaultKind::Cut, name), options_.faults.Applies(TFaultKind::Stall, name));
+}
+
+void TUpdateServer::Deliver(const httplib::Request& req, httplib::Response& res, const std::string& body,
+                            const char* contentType, bool reset, bool cut, bool stall) {
+  if (reset) {
+    res.status = 500;  // never reaches the client; it is what the log shows
+    CurrentSentBody().note = ResetConnection(req) ? "reset" : "reset failed";
+    return;
+  }
+  const TBodyFault fault = cut ? TBodyFault::Cut : stall ? TBodyFault::Stall : TBodyFault::None;
+  DeliverBody(res, body, contentType, fault, style_, gate_);
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <atomic>
+#include <string>
+#include <httplib.h>
+#include "body_delivery.h"
+#include "request_log.h"
+#include "server_options.h"
+#include "shutdown_gate.h"
+
+// The update server: the exchange (POST /tavo2-web/<path>) answers one
+// CHECK_FILES command per folder, hashed afresh for every request, and
+// downloads (GET /tavo2-web/getFile/<path>) send the files, both with the
+// planned faults.
+class TUpdateServer {
+ public:
+  TUpdateServer(const TServerOptions& options, TRequestLog& log);
+
+  // Binds 127.0.0.1; the port bound, or -1.
+  int Bind();
+  // Serves until Stop; false when it could not.
+  bool Serve();
+  void Stop();
+
+ private:
+  void AnswerExchange(const httplib::Request& req, httplib::Response& res);
+  void AnswerDownload(const httplib::Request& req, httplib::Response& res);
+  // Answers with the body, or with a reset or a faulty body as planned.
+  void Deliver(const httplib::Request& req, httplib::Response& res, const std::string& body,
+               const char* contentType, bool reset, bool cut, bool stall);
+
+  const TServerOptions& options_;
+  TRequestLog& log_;
+  TDeliveryStyle style_;
+  TShutdownGate gate_;
+  httplib::Server http_;
+  int port_ = 0;
+  std::atomic<unsigned> exchanges_{0};
+};
