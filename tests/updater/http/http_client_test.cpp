@@ -58,22 +58,15 @@ TEST_F(HttpClient, GetSendsItsTemplateAndTracesTheWholeExchange) {
 
 TEST_F(HttpClient, PostCarriesItsJsonBodyAndReadsAChunkedAnswer) {
   THttpPeer peer({kOkHead + "Transfer-Encoding: chunked\r\n\r\n5\r\nhel", "lo\r\n0\r\n\r\n"});
-  Aim(peer.Port(), "tavo2-web/block1");
+  // Well past the 1024 bytes a request head was once cut to.
+  const std::string path = "tavo2-web/" + std::string(1500, 'p');
+  Aim(peer.Port(), path);
   ASSERT_EQ(client.Exchange("{\"a\":1}", response, "").GetCode(), 0);
   EXPECT_EQ(response, "hello");
   EXPECT_EQ(peer.Request(),
-            "POST /tavo2-web/block1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n"
+            "POST /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n"
             "Accept: application/json, application/*+json\r\nContent-type: application/json;charset=UTF-8\r\n"
             "Content-Length: 7\r\n\r\n{\"a\":1}");
-}
-
-TEST_F(HttpClient, BuildsAHeadLongerThan1024BytesWhole) {
-  const std::string path = "getFile/block1?name=" + std::string(1500, 'n');
-  THttpPeer peer({kOkHead + "Content-Length: 0\r\n\r\n"});
-  Aim(peer.Port(), path);
-  ASSERT_EQ(client.Exchange("", response, "").GetCode(), 0);
-  EXPECT_EQ(peer.Request().rfind("GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n", 0), 0u);
-  EXPECT_NE(peer.Request().find("\r\nContent-Type: application/octet-stream\r\n\r\n"), std::string::npos);
 }
 
 struct TResponseCase {
