@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# usage: updater_e2e.sh SCENARIO RUNNER LOADER LIBRARY SERVER
+# The updater library called through the loader, as the payment core calls
+# it, against the update server on 127.0.0.1. RUNNER is empty for the native
+# build, else the Wine runner of the Windows build. SCENARIO:
+#   update       a fresh installation brought up to date, then kept so
+#   faults       every server fault but the stall: its code, files intact
+#   stall        a download that stops in mid-body
+#   unreachable  nobody listens: the connection code, nothing touched
+set -u
+scenario=$1 runner=$2 loader=$3 library=$4 server=$5
+library_name=$(basename "$library")
+work=$(mktemp -d)
+server_pid=""
+failures=0
+
+cleanup() {
+  stop_server
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+[ -x "$server" ] || { echo "FAILED: no update server at $server (build the linux preset first)"; exit 1; }
+
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+# start_server ARGS...: serves $work/release and $work/ecr; sets $port.
+start_server() {
+  rm -f "$work/port"
+  "$server" --port-file "$work/port" --log-file "$work/server.log" --ecr-folder "$work/ecr" "$@" \
+    "$work/release" >/dev/null 2>"$work/server.err" &
+  server_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/port" ] && break
+    sleep 0.1
+  done
+  port=$(cat "$work/port" 2>/dev/null) || { echo "FAILED: the update server did not start"; cat "$work/server.err"; exit 1; }
+}
+
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null
+    wait "$server_pid" 2>/dev/null
+    server_pid=""
+  fi
+}
+
+# make_install DIR HOSTURL: the library and its CONFIG.INI, nothing else.
+make_install() {
+  mkdir -p "$1"
+  cp "$library" "$1/"
+  printf 'HostURL=%s\r\nTrace=0\r\n' "$2" >"$1/CONFIG.INI"
+}
+
+# call DIR LOADER-OPTIONS...: one loader run; its result lines in $results.
+call() {
+  local dir=$1
+  shift
+  if [ -n "$runner" ]; then
+    "$runner" "$loader" "$@" "Z:$dir" "$library_name" 12345678 T1 >"$work/out" 2>"$work/err" </dev/null
+  else
+    "$loader" "$@" "$dir" "$library_name" 12345678 T1 >"$work/out" 2>"$work/err" </dev/null
+  fi
+  results=$(tr -d '\r' <"$work/out")
+}
+
+# expect_result WHAT CODE: the single call answered CODE.
+expect_result() {
+  if [ "$results" = "result=$2" ]; then
+    echo "ok: $1 (result=$2)"
+  else
+    fail "$1: want result=$2, got '$results'"
+    cat "$work/err"
+  fi
+}
+
+downloads() { grep -c '^GET ' "$work/server.log" 2>/dev/null || true; }
+
+# same_file WHAT A B
+same_file() { cmp -s "$2" "$3" || fail "$1: $2 differs from $3"; }
+
+# The checksum of every file under DIR but the trace and the work file.
+snapshot() {
+  (cd "$1" && find . -type f ! -name qetrace.txt ! -name TMP.TMP -print0 | sort -z | xargs -0 sha1sum)
+}
+
+# A release of three files (one of 1 MiB) and an ECR folder of one.
+make_release() {
+  mkdir -p "$work/release" "$work/ecr"
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  printf '[Keys]\r\nF1=Sale\r\nF2=Refund\r\n' >"$work/release/softkeys.ini"
+  head -c 3000 /dev/urandom >"$work/release/TERMINAL.CFG"
+  head -c 5000 /dev/urandom >"$work/ecr/ECRDRV.BIN"
+}
+
+check_installed() {
+  local dir=$1 name
+  for name in big.bin softkeys.ini TERMINAL.CFG; do
+    same_file "$2" "$work/release/$name" "$dir/Update/$name"
+  done
+  same_file "$2" "$work/ecr/ECRDRV.BIN" "$dir/ECRDRV.BIN"
+}
+
+scenario_update() {
+  local install=$work/install before
+  make_release
+  start_server
+  make_install "$install" "127.0.0.1:$port"
+
+  call "$install"
+  expect_result "fresh installation" 0
+  check_installed "$install" "fresh installation"
+  [ "$(downloads)" = 4 ] || fail "fresh installation: $(downloads) downloads, want 4"
+  grep -q 'big.bin' "$install/Update/filelist.txt" || fail "fresh installation: big.bin not in Update/filelist.txt"
+  grep -q 'ECRDRV.BIN' "$install/filelist.txt" || fail "fresh installation: ECRDRV.BIN not in filelist.txt"
+  head -c 23 "$install/qetrace.txt" | cmp -s - <(printf 'SN:12345678, MODEL:T1\r\n') ||
+    fail "fresh installation: qetrace.txt does not start with the serial and model line"
+
+  before=$(downloads)
+  call "$install"
+  expect_result "second run" 0
+  [ "$(downloads)" = "$before" ] || fail "second run downloaded $(($(downloads) - before)) files"
+
+  printf '[Keys]\r\nF1=Sale\r\nF2=Refund\r\nF3=Void\r\n' >"$work/release/softkeys.ini"
+  before=$(downloads)
+  call "$install"
+  expect_result "one file changed" 0
+  [ "$(downloads)" = $((before + 1)) ] || fail "one file changed: $(($(downloads) - before)) downloads, want 1"
+  check_installed "$install" "one file changed"
+
+  call "$install" --null-serial --null-model
+  expect_result "null arguments" 0
+  grep -q $'^SN:, MODEL:\r$' "$install/qetrace.txt" ||
+    fail "null arguments: no trace line with an empty serial and model"
+
+  # Serialized calls: the first downloads the changed file, the seven after
+  # it find nothing to do. Overlapping calls would fetch it more than once.
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  before=$(downloads)
+  call "$install" --threads 4 --repeat 2
+  [ "$results" = "$(printf 'result=0\n%.0s' 1 2 3 4 5 6 7 8 | head -c -1)" ] ||
+    fail "calls from threads: results '$results'"
+  [ "$(downloads)" = $((before + 1)) ] || fail "calls from threads: $(($(downloads) - before)) downloads, want 1"
+  check_installed "$install" "calls from threads"
+  echo "ok: calls from threads"
+}
+
+# fault_case FAULT CODE: against an up-to-date copy of the baseline, with
+# big.bin and softkeys.ini changed on the server.
+fault_case() {
+  local fault=$1 code=$2 install=$work/case
+  rm -rf "$install"
+  cp -a "$work/baseline" "$install"
+  start_server --fault "$fault" --stall-seconds 120
+  printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+  snapshot "$install" >"$work/before"
+  call "$install"
+  stop_server
+  expect_result "$fault" "$code"
+  case $fault in
+    exchange-*)
+      snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "$fault: the installation changed" ;;
+    *)
+      # The faulty file keeps its old content; the other changed file still
+      # arrives, and the command reports the failure all the same.
+      same_file "$fault" "$work/old-big.bin" "$install/Update/big.bin"
+      same_file "$fault" "$work/release/softkeys.ini" "$install/Update/softkeys.ini" ;;
+  esac
+}
+
+prepare_faults() {
+  make_release
+  start_server
+  make_install "$work/baseline" "127.0.0.1:$port"
+  call "$work/baseline"
+  stop_server
+  expect_result "baseline installation" 0
+  cp "$work/release/big.bin" "$work/old-big.bin"
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  printf '[Keys]\r\nF1=Sale\r\n' >"$work/release/softkeys.ini"
+}
+
+scenario_faults() {
+  prepare_faults
+  fault_case wrong-size:big.bin 27003
+  fault_case wrong-hash:big.bin 27003
+  fault_case cut:big.bin 27003
+  fault_case not-found:big.bin 27007
+  fault_case reset:big.bin 27006
+  fault_case exchange-fail 27013
+  fault_case exchange-bad-json 27012
+  fault_case exchange-cut 27003
+  fault_case exchange-reset 27006
+}
+
+scenario_stall() {
+  prepare_faults
+  fault_case stall:big.bin 27003
+}
+
+scenario_unreachable() {
+  local install=$work/install
+  make_release
+  start_server
+  make_install "$install" "127.0.0.1:$port"
+  call "$install"
+  expect_result "installation" 0
+  # The port just freed has no listener now.
+  stop_server
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  snapshot "$install" >"$work/before"
+  call "$install"
+  expect_result "nobody listening" 20001
+  snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "nobody listening: the installation changed"
+}
+
+case $scenario in
+  update | faults | stall | unreachable) "scenario_$scenario" ;;
+  *) echo "unknown scenario $scenario"; exit 1 ;;
+esac
+exit "$failures"
