@@ -94,6 +94,11 @@ class TBodySink {
 
   TResult Take(const uint8_t* data, uint32_t length) {
     if (file_) {
+      // More than the promised size can never be put in place; stopping
+      // here keeps an endless or lying server from filling the disk.
+      if (progress_->expectedSize != 0 && progress_->bytesReceived + length > progress_->expectedSize) {
+        return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      }
       if (file_->Write(data, length) != static_cast<int32_t>(length)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       CountDownloaded(length);
       return TResult();

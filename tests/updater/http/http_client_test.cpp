@@ -129,6 +129,14 @@ TEST_F(HttpClient, WritesADownloadIntoItsFileAndCountsTheProgress) {
   EXPECT_EQ(client.GetProgress().lastPercentage, 100u);
   EXPECT_EQ(trace.Appended().find(body.substr(0, 100)), std::string::npos);  // file bodies stay out of the trace
 
+  // A body running past the promised size stops there, whatever the head said.
+  progress.expectedSize = 100;
+  client.SetProgress(progress);
+  THttpPeer endless({kOkHead + "Transfer-Encoding: chunked\r\n\r\n", "1000\r\n" + body.substr(0, 4096) + "\r\n"},
+                    TPeerEnd::Hold);
+  EXPECT_EQ(Get(endless, "TMP.TMP").GetCode(), 27003);
+  EXPECT_EQ(folder.Read("TMP.TMP"), "");
+
   THttpPeer empty({kOkHead + "Content-Length: 0\r\n\r\n"});
   folder.Write("EMPTY.TMP", "stale");
   ASSERT_EQ(Get(empty, "EMPTY.TMP").GetCode(), 0);
