@@ -17,6 +17,39 @@ void WriteBigEndian(uint32_t value, uint8_t* bytes) {
   bytes[3] = static_cast<uint8_t>(value);
 }
 
+// The four round functions with their constants.
+struct Choose {
+  static constexpr uint32_t kConstant = 0x5A827999u;
+  static uint32_t F(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c ^ d)); }
+};
+struct Parity1 {
+  static constexpr uint32_t kConstant = 0x6ED9EBA1u;
+  static uint32_t F(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
+};
+struct Majority {
+  static constexpr uint32_t kConstant = 0x8F1BBCDCu;
+  static uint32_t F(uint32_t b, uint32_t c, uint32_t d) { return (b & c) | (d & (b | c)); }
+};
+struct Parity2 {
+  static constexpr uint32_t kConstant = 0xCA62C1D6u;
+  static uint32_t F(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
+};
+
+template <typename Function>
+inline void Round(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e, uint32_t word) {
+  e += RotateLeft(a, 5) + Function::F(b, c, d) + Function::kConstant + word;
+  b = RotateLeft(b, 30);
+}
+
+// The message schedule word of round t, kept as a rolling window of sixteen:
+// a full table of eighty costs memory traffic for nothing.
+inline uint32_t Word(uint32_t* w, int t) {
+  if (t < 16) return w[t];
+  uint32_t& slot = w[t & 15];
+  slot = RotateLeft(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ slot, 1);
+  return slot;
+}
+
 }  // namespace
 
 void TSha1::Init() {
@@ -81,32 +114,38 @@ TByteBuffer TSha1::Digest(const TByteBuffer& bytes) {
 }
 
 void TSha1::Compress(const uint8_t* block) {
-  uint32_t w[80];
+  uint32_t w[16];
   for (int t = 0; t < 16; ++t) w[t] = ReadBigEndian(block + 4 * t);
-  for (int t = 16; t < 80; ++t) w[t] = RotateLeft(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
-  for (int t = 0; t < 80; ++t) {
-    uint32_t f, k;
-    if (t < 20) {
-      f = (b & c) | (~b & d);
-      k = 0x5A827999u;
-    } else if (t < 40) {
-      f = b ^ c ^ d;
-      k = 0x6ED9EBA1u;
-    } else if (t < 60) {
-      f = (b & c) | (b & d) | (c & d);
-      k = 0x8F1BBCDCu;
-    } else {
-      f = b ^ c ^ d;
-      k = 0xCA62C1D6u;
-    }
-    const uint32_t temp = RotateLeft(a, 5) + f + e + k + w[t];
-    e = d;
-    d = c;
-    c = RotateLeft(b, 30);
-    b = a;
-    a = temp;
+  // Five rounds a turn, each naming the working variables one place on, so
+  // that nothing is shifted between rounds.
+  for (int t = 0; t < 20; t += 5) {
+    Round<Choose>(a, b, c, d, e, Word(w, t));
+    Round<Choose>(e, a, b, c, d, Word(w, t + 1));
+    Round<Choose>(d, e, a, b, c, Word(w, t + 2));
+    Round<Choose>(c, d, e, a, b, Word(w, t + 3));
+    Round<Choose>(b, c, d, e, a, Word(w, t + 4));
+  }
+  for (int t = 20; t < 40; t += 5) {
+    Round<Parity1>(a, b, c, d, e, Word(w, t));
+    Round<Parity1>(e, a, b, c, d, Word(w, t + 1));
+    Round<Parity1>(d, e, a, b, c, Word(w, t + 2));
+    Round<Parity1>(c, d, e, a, b, Word(w, t + 3));
+    Round<Parity1>(b, c, d, e, a, Word(w, t + 4));
+  }
+  for (int t = 40; t < 60; t += 5) {
+    Round<Majority>(a, b, c, d, e, Word(w, t));
+    Round<Majority>(e, a, b, c, d, Word(w, t + 1));
+    Round<Majority>(d, e, a, b, c, Word(w, t + 2));
+    Round<Majority>(c, d, e, a, b, Word(w, t + 3));
+    Round<Majority>(b, c, d, e, a, Word(w, t + 4));
+  }
+  for (int t = 60; t < 80; t += 5) {
+    Round<Parity2>(a, b, c, d, e, Word(w, t));
+    Round<Parity2>(e, a, b, c, d, Word(w, t + 1));
+    Round<Parity2>(d, e, a, b, c, Word(w, t + 2));
+    Round<Parity2>(c, d, e, a, b, Word(w, t + 3));
+    Round<Parity2>(b, c, d, e, a, Word(w, t + 4));
   }
   state_[0] += a;
   state_[1] += b;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <utility>
+#include <vector>
 
 #include "files/file.h"
 #include "files/file_system.h"
@@ -30,6 +31,8 @@ constexpr uint32_t kChannelCount = sizeof kChannels / sizeof kChannels[0];
 
 // A line may hold 1022 bytes before its CR LF.
 constexpr size_t kMaxLineBytes = 1024;
+// A body is read this much at a time.
+constexpr uint64_t kBodyPieceSize = 65536;
 
 // Sizes announced by the server are believed only up to here; anything
 // larger streams until the connection ends or stalls.
@@ -308,10 +311,11 @@ TResult THttpClient::ReadChunkedBody(TBodySink& sink) {
 
 TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
   std::unique_ptr<ITimer> stall = StartTimer(timeouts_.bodyStall);
-  uint8_t piece[TBufferedConnection::kDirectReadSize];
+  // Large pieces: each one costs a socket call and a file write.
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(length, kBodyPieceSize)));
   while (length > 0) {
-    const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(length, sizeof piece));
-    const int32_t count = connection_->Receive(piece, wanted);
+    const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(length, piece.size()));
+    const int32_t count = connection_->Receive(piece.data(), wanted);
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
       if (stall->IsExpired()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
@@ -319,7 +323,7 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
     }
     stall->Restart(timeouts_.bodyStall);
     length -= static_cast<uint32_t>(count);
-    const TResult taken = sink.Take(piece, static_cast<uint32_t>(count));
+    const TResult taken = sink.Take(piece.data(), static_cast<uint32_t>(count));
     if (!taken.Succeeded()) return taken;
   }
   return TResult();
@@ -328,11 +332,14 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
 TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line) {
   std::unique_ptr<ITimer> timer = StartTimer(milliseconds);
   std::string stored;
-  while (stored.size() < kMaxLineBytes && !timer->IsExpired()) {
+  // The clock is read only while waiting: reading it yields the processor,
+  // which would slow every byte of a line already received.
+  while (stored.size() < kMaxLineBytes) {
     char byte = 0;
     const int32_t count = connection_->Receive(&byte, 1);
     if (count < 0) break;
     if (count == 0) {
+      if (timer->IsExpired()) break;
       GetSystem()->ProcessIdle();
       continue;
     }
