@@ -50,6 +50,20 @@ inline uint32_t Word(uint32_t* w, int t) {
   return slot;
 }
 
+// Five rounds a turn, each naming the working variables one place on, so
+// that nothing is shifted between rounds; after five the names are back.
+template <typename Function>
+inline void TwentyRounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e, uint32_t* w,
+                         int first) {
+  for (int t = first; t < first + 20; t += 5) {
+    Round<Function>(a, b, c, d, e, Word(w, t));
+    Round<Function>(e, a, b, c, d, Word(w, t + 1));
+    Round<Function>(d, e, a, b, c, Word(w, t + 2));
+    Round<Function>(c, d, e, a, b, Word(w, t + 3));
+    Round<Function>(b, c, d, e, a, Word(w, t + 4));
+  }
+}
+
 }  // namespace
 
 void TSha1::Init() {
@@ -117,36 +131,10 @@ void TSha1::Compress(const uint8_t* block) {
   uint32_t w[16];
   for (int t = 0; t < 16; ++t) w[t] = ReadBigEndian(block + 4 * t);
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
-  // Five rounds a turn, each naming the working variables one place on, so
-  // that nothing is shifted between rounds.
-  for (int t = 0; t < 20; t += 5) {
-    Round<Choose>(a, b, c, d, e, Word(w, t));
-    Round<Choose>(e, a, b, c, d, Word(w, t + 1));
-    Round<Choose>(d, e, a, b, c, Word(w, t + 2));
-    Round<Choose>(c, d, e, a, b, Word(w, t + 3));
-    Round<Choose>(b, c, d, e, a, Word(w, t + 4));
-  }
-  for (int t = 20; t < 40; t += 5) {
-    Round<Parity1>(a, b, c, d, e, Word(w, t));
-    Round<Parity1>(e, a, b, c, d, Word(w, t + 1));
-    Round<Parity1>(d, e, a, b, c, Word(w, t + 2));
-    Round<Parity1>(c, d, e, a, b, Word(w, t + 3));
-    Round<Parity1>(b, c, d, e, a, Word(w, t + 4));
-  }
-  for (int t = 40; t < 60; t += 5) {
-    Round<Majority>(a, b, c, d, e, Word(w, t));
-    Round<Majority>(e, a, b, c, d, Word(w, t + 1));
-    Round<Majority>(d, e, a, b, c, Word(w, t + 2));
-    Round<Majority>(c, d, e, a, b, Word(w, t + 3));
-    Round<Majority>(b, c, d, e, a, Word(w, t + 4));
-  }
-  for (int t = 60; t < 80; t += 5) {
-    Round<Parity2>(a, b, c, d, e, Word(w, t));
-    Round<Parity2>(e, a, b, c, d, Word(w, t + 1));
-    Round<Parity2>(d, e, a, b, c, Word(w, t + 2));
-    Round<Parity2>(c, d, e, a, b, Word(w, t + 3));
-    Round<Parity2>(b, c, d, e, a, Word(w, t + 4));
-  }
+  TwentyRounds<Choose>(a, b, c, d, e, w, 0);
+  TwentyRounds<Parity1>(a, b, c, d, e, w, 20);
+  TwentyRounds<Majority>(a, b, c, d, e, w, 40);
+  TwentyRounds<Parity2>(a, b, c, d, e, w, 60);
   state_[0] += a;
   state_[1] += b;
   state_[2] += c;
