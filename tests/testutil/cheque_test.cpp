@@ -50,8 +50,8 @@ TEST(ExtractTerminalNumber, DigitsOfTheFirstTerminalLineBelowTheFirst) {
 
 class FixedClock final : public IClockTexts {
  public:
-  TDateTimeTexts Now() override { return texts; }
-  TDateTimeTexts texts{L"07.12.2026", L"14:05:09"};
+  TMomentTexts Now() override { return texts; }
+  TMomentTexts texts{L"07.12.2026", L"14:05:09"};
 };
 
 class ChequeArchive : public ::testing::Test {

@@ -51,7 +51,7 @@ void TChequeArchive::SaveCheque(const std::wstring& text, ChequeKind kind) {
 }
 
 std::wstring TChequeArchive::FileName(ChequeKind kind) {
-  const TDateTimeTexts now = clock_.Now();
+  const TMomentTexts now = clock_.Now();
   return Prefix(kind) + FileNameSafe(now.date) + L" в " + FileNameSafe(now.time) + L".txt";
 }
 

@@ -8,7 +8,7 @@
 enum class ChequeKind { Reconciliation = 0, Payment = 1, Refund = 2, Cancellation = 3 };
 
 // The current date and time as the user's regional settings write them.
-struct TDateTimeTexts {
+struct TMomentTexts {
   std::wstring date;  // short date format
   std::wstring time;  // long time format
 };
@@ -19,7 +19,7 @@ struct TDateTimeTexts {
 class IClockTexts {
  public:
   virtual ~IClockTexts() = default;
-  virtual TDateTimeTexts Now() = 0;
+  virtual TMomentTexts Now() = 0;
 };
 
 // The archive of cheques under the program directory's "Cheque" folder, sorted
