@@ -3,6 +3,9 @@
 #include "call_line.h"
 #include "scenario.h"
 
+namespace {
+
+// The operation whose default texts NFun(code) answers with.
 TOperation OperationOfFunction(int32_t code) {
   switch (code) {
     case 10: return TOperation::ServiceMenu;
@@ -16,6 +19,8 @@ TOperation OperationOfFunction(int32_t code) {
     default: return TOperation::Other;
   }
 }
+
+}  // namespace
 
 void TAutomationSession::Clear() {
   inputs_.clear();

@@ -29,6 +29,3 @@ class TAutomationSession {
   std::vector<std::pair<std::string, int32_t>> inputs_;  // in the order set
   std::map<std::string, std::string> resultByLowerName_;
 };
-
-// The operation whose default texts NFun(code) answers with.
-TOperation OperationOfFunction(int32_t code);

@@ -6,7 +6,7 @@
 namespace {
 
 // Fields without a terminator take the value's bytes, cut to the field and
-// padded with blanks, the way the payment core prints them.
+// padded with blanks, as fixed-width text fields are.
 template <size_t size>
 void FillField(char (&field)[size], const std::string& value) {
   std::memset(field, ' ', size);
@@ -33,8 +33,7 @@ constexpr size_t kCardNumberBuffer = 30;
 constexpr size_t kExpiryBuffer = 6;
 constexpr size_t kTerminalIdBuffer = 9;
 
-}  // namespace
-
+// The operation that the record type of _card_authorize6 asks for.
 TOperation CardOperationOfType(int32_t operationType) {
   switch (operationType) {
     case 1: return TOperation::Payment;
@@ -43,6 +42,8 @@ TOperation CardOperationOfType(int32_t operationType) {
     default: return TOperation::Other;
   }
 }
+
+}  // namespace
 
 TAnswer TCoreLibrary::Answer(const char* entryPoint, TOperation operation, int32_t amountAsked) {
   return NextAnswerFromFolder(folder_, book_, entryPoint, operation, amountAsked);

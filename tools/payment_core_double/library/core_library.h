@@ -42,6 +42,3 @@ class TCoreLibrary {
   std::mutex textsMutex_;
   std::map<std::string, std::string> textByEntryPoint_;
 };
-
-// The answer's operation for the record type that _card_authorize6 receives.
-TOperation CardOperationOfType(int32_t operationType);

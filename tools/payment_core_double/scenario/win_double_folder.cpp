@@ -1,5 +1,7 @@
 #include "win_double_folder.h"
 
+#include <windows.h>
+
 #include "win_module_path.h"
 
 namespace {
