@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "processing_hosts.h"
+
+TEST(ProcessingHosts, TheFileNamesBothHostsAndBlanksAroundThemDoNotCount) {
+  const TProcessingHosts hosts = ParseProcessingHosts("Host1=192.168.1.10 \t\r\nhost2= 10.1.2.3\r\n");
+  EXPECT_EQ(hosts.first, L"192.168.1.10");
+  EXPECT_EQ(hosts.second, L"10.1.2.3");
+}
+
+TEST(ProcessingHosts, AKeyMissingOrNotAnAddressKeepsItsDefault) {
+  const TProcessingHosts defaults = DefaultProcessingHosts();
+  EXPECT_FALSE(defaults.first.empty());
+  EXPECT_FALSE(defaults.second.empty());
+  EXPECT_NE(defaults.first, defaults.second);
+
+  const TProcessingHosts none = ParseProcessingHosts("");
+  EXPECT_EQ(none.first, defaults.first);
+  EXPECT_EQ(none.second, defaults.second);
+
+  for (const char* value : {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1.2.3.4x", "010.0.0.1", "a.b.c.d", "",
+                            "1..2.3", "1234.1.1.1"}) {
+    const TProcessingHosts hosts = ParseProcessingHosts(std::string("Host2=") + value + "\nHost1=1.1.1.1");
+    EXPECT_EQ(hosts.second, defaults.second) << value;
+    EXPECT_EQ(hosts.first, L"1.1.1.1") << value;
+  }
+}
+
+TEST(ProcessingHosts, TheFirstLineOfAKeyBeforeAnySectionCounts) {
+  const TProcessingHosts hosts = ParseProcessingHosts(
+      "; processing hosts\nHost1=1.1.1.1\nHost1=2.2.2.2\n Host2=3.3.3.3\n[Other]\nHost2=4.4.4.4\n");
+  EXPECT_EQ(hosts.first, L"1.1.1.1");
+  EXPECT_EQ(hosts.second, DefaultProcessingHosts().second);
+}

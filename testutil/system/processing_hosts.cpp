@@ -1,0 +1,90 @@
+#include "processing_hosts.h"
+
+#include <cctype>
+
+namespace {
+
+// Four decimal numbers of 0 to 255 joined by dots, nothing else. A leading
+// zero is refused: some readers take 010 for octal.
+bool IsDottedIPv4(const std::string& text) {
+  int parts = 0;
+  size_t position = 0;
+  while (parts < 4) {
+    const size_t first = position;
+    size_t digits = 0;
+    int value = 0;
+    while (position < text.size() && std::isdigit(static_cast<unsigned char>(text[position])) &&
+           digits < 3) {
+      value = value * 10 + (text[position] - '0');
+      ++position;
+      ++digits;
+    }
+    if (digits == 0 || value > 255 || (digits > 1 && text[first] == '0')) return false;
+    ++parts;
+    if (parts < 4) {
+      if (position >= text.size() || text[position] != '.') return false;
+      ++position;
+    }
+  }
+  return position == text.size();
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos) return std::string();
+  return text.substr(start, text.find_last_not_of(" \t") - start + 1);
+}
+
+bool SameLetters(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The value of the first line "key=value" before any section header, or
+// nothing when there is none.
+bool FindValue(const std::string& text, const std::string& key, std::string* value) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line[0] == '[') return false;
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos && SameLetters(line.substr(0, equals), key)) {
+      *value = line.substr(equals + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The address under key when it is one, else the fallback.
+std::wstring AddressOr(const std::string& text, const std::string& key,
+                       const std::wstring& fallback) {
+  std::string value;
+  if (!FindValue(text, key, &value)) return fallback;
+  value = Trimmed(value);
+  if (!IsDottedIPv4(value)) return fallback;
+  return std::wstring(value.begin(), value.end());
+}
+
+}  // namespace
+
+TProcessingHosts DefaultProcessingHosts() {
+  // Placeholders from the private address range: an installation names its
+  // real hosts in the configuration file.
+  return TProcessingHosts{L"10.0.0.1", L"10.0.0.2"};
+}
+
+TProcessingHosts ParseProcessingHosts(const std::string& text) {
+  const TProcessingHosts defaults = DefaultProcessingHosts();
+  return TProcessingHosts{AddressOr(text, "Host1", defaults.first),
+                          AddressOr(text, "Host2", defaults.second)};
+}
