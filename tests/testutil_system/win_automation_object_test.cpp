@@ -71,15 +71,6 @@ TEST_F(AutomationObject, AFailingCallThrowsWithTheMethodAndItsCode) {
   EXPECT_TRUE(FAILED(refused.Code()));
 }
 
-TEST_F(AutomationObject, AResultThatIsNotAnIntegerThrows) {
-  dictionary_.Call(L"Add", {TAutomationArgument::Text(L"Cheque"), TAutomationArgument::Text(L"abc")});
-  const TAutomationError error = FailureOf([this] {
-    dictionary_.CallForInteger(L"Item", {TAutomationArgument::Text(L"Cheque")});
-  });
-  EXPECT_EQ(error.Method(), L"Item");
-  EXPECT_EQ(error.Code(), DISP_E_TYPEMISMATCH);
-}
-
 TEST(AutomationObjectLifetime, CreationFailsQuietlyAndCallsWithoutAnObjectThrow) {
   TComApartment apartment;
   TAutomationObject object;

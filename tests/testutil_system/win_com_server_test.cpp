@@ -70,12 +70,3 @@ TEST_F(ComServer, AnAmountThatIsNotANumberThrows) {
   fake_.parameters[L"AmountClear"] = L"";
   EXPECT_THROW(server_.GParamInt(L"AmountClear"), TAutomationError);
 }
-
-TEST(ComServerLifetime, WithoutTheServerCreationFailsAndCallsThrow) {
-  TComApartment apartment;
-  TComServer server;
-  EXPECT_FALSE(server.Create(L"Tavo.NoSuchServer"));
-  EXPECT_FALSE(server.IsCreated());
-  EXPECT_THROW(server.Clear(), TAutomationError);
-  server.Release();
-}
