@@ -48,18 +48,17 @@ TEST(CoreLibrary, BindsTheExportsTheLibraryHasAndOnlyThose) {
 }
 
 TEST(CoreLibrary, FindsTheLibrariesItNeedsInItsOwnFolder) {
-  TTestFolder folder;
-  const std::wstring core = folder.Path() + L"corvo_nt.dll";
-  ASSERT_TRUE(CopyFileW((InstallFolder() + L"corvo_nt.dll").c_str(), core.c_str(), FALSE));
-  TCoreLibrary library;
-  // Without its helper beside it the core cannot load: the helper is found
-  // nowhere else.
-  EXPECT_FALSE(library.Load(core));
-  EXPECT_FALSE(library.IsLoaded());
+  // The helper is found nowhere but beside the core.
+  const HMODULE stray = LoadLibraryW(L"fake_core_helper.dll");
+  EXPECT_EQ(stray, nullptr);
+  if (stray) FreeLibrary(stray);
 
-  ASSERT_TRUE(CopyFileW((InstallFolder() + L"fake_core_helper.dll").c_str(),
-                        (folder.Path() + L"fake_core_helper.dll").c_str(), FALSE));
-  ASSERT_TRUE(library.Load(core));
+  TTestFolder folder;
+  for (const wchar_t* file : {L"corvo_nt.dll", L"fake_core_helper.dll"}) {
+    ASSERT_TRUE(CopyFileW((InstallFolder() + file).c_str(), (folder.Path() + file).c_str(), FALSE));
+  }
+  TCoreLibrary library;
+  ASSERT_TRUE(library.Load(folder.Path() + L"corvo_nt.dll"));
   ASSERT_NE(library.EntryPoints().testPinpad, nullptr);
   EXPECT_EQ(library.EntryPoints().testPinpad(), 42);
   // The folder can go only once the library has let go of its files.
