@@ -48,9 +48,10 @@ TEST(ExtractTerminalNumber, DigitsOfTheFirstTerminalLineBelowTheFirst) {
   EXPECT_EQ(ExtractTerminalNumber({L"a", L"Терминал:7x8"}), L"78");
 }
 
-class FixedClock final : public IClockTexts {
+class FixedClock final : public IRegionalTexts {
  public:
   TMomentTexts Now() override { return texts; }
+  std::wstring DecimalSeparator() override { return L","; }
   TMomentTexts texts{L"07.12.2026", L"14:05:09"};
 };
 
@@ -111,7 +112,7 @@ TEST_F(ChequeArchive, AnEmptyChequeFilesNothing) {
 }
 
 TEST_F(ChequeArchive, AFileThatCannotBeWrittenEndsTheOperation) {
-  files_.failWrites = true;
+  files_.unwritable = TMemoryFileStore::kProgramDir;
   EXPECT_THROW(File(L"Чек", ChequeKind::Payment), TUnexpectedError);
 }
 

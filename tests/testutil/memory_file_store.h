@@ -9,7 +9,7 @@
 
 // Files and folders in memory. Like a disk, it writes a file only into a
 // folder that exists and creates a folder only inside one; a test can make a
-// file unreadable or every write fail.
+// file unreadable or writes to some paths fail.
 class TMemoryFileStore final : public IFileStore {
  public:
   // The program directory every test works in, with its trailing backslash.
@@ -23,7 +23,8 @@ class TMemoryFileStore final : public IFileStore {
     return file->second;
   }
   void Write(const std::wstring& path, const std::string& bytes) override {
-    if (failWrites || folders_.count(Parent(path)) == 0) throw TUnexpectedError(L"cannot write " + path);
+    const bool refused = !unwritable.empty() && path.compare(0, unwritable.size(), unwritable) == 0;
+    if (refused || folders_.count(Parent(path)) == 0) throw TUnexpectedError(L"cannot write " + path);
     files_[path] = bytes;
     ++writes;
   }
@@ -40,7 +41,8 @@ class TMemoryFileStore final : public IFileStore {
   const std::map<std::wstring, std::string>& Files() const { return files_; }
   const std::set<std::wstring>& Folders() const { return folders_; }
 
-  bool failWrites = false;
+  // Every write to a path that begins with this fails; empty: none does.
+  std::wstring unwritable;
   int writes = 0;
 
  private:

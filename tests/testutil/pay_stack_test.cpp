@@ -150,15 +150,16 @@ TEST_F(PayStack, ClearRemovesTheFile) {
   EXPECT_TRUE(Listed().empty());
 }
 
-TEST_F(PayStack, AFailedWriteThrowsAndKeepsMemoryAsTheFileIs) {
+TEST_F(PayStack, AFailedWriteThrowsButTheStackKeepsWhatTheCoreConfirmed) {
   LoadFrom("150\r\n");
-  files_.failWrites = true;
+  files_.unwritable = TMemoryFileStore::kProgramDir;
   EXPECT_THROW(stack_.PushPayment(1), TUnexpectedError);
   EXPECT_THROW(stack_.PopPayment(150), TUnexpectedError);
-  EXPECT_EQ(Listed(), std::vector<std::wstring>{L"1,5 р."});
-  files_.failWrites = false;
-  stack_.PushPayment(1);
-  EXPECT_EQ(File(), "150\r\n1\r\n");
+  EXPECT_EQ(File(), "150\r\n");
+  EXPECT_EQ(Listed(), std::vector<std::wstring>{L"0,01 р."});
+  files_.unwritable.clear();
+  stack_.PushPayment(5);
+  EXPECT_EQ(File(), "1\r\n5\r\n");
 }
 
 TEST_F(PayStack, AnUnreadableFileIsNeverOverwritten) {

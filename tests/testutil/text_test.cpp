@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "card_texts.h"
 #include "decimal_text.h"
 #include "log_lines.h"
 #include "text_lines.h"
@@ -71,6 +72,13 @@ TEST(DecimalText, RoublesInTheirShortestForm) {
   EXPECT_EQ(FormatRoubles(10, L"."), L"0.1");
   EXPECT_EQ(FormatRoubles(-150, L","), L"-1,5");
   EXPECT_EQ(FormatRoubles(INT32_MIN, L","), L"-21474836,48");
+}
+
+TEST(CardTexts, ExpiryYearFirstShowsMonthFirst) {
+  EXPECT_EQ(FormatExpiry(L"2712"), L"12/27");
+  EXPECT_EQ(FormatExpiry(L"271231"), L"31/27");
+  EXPECT_EQ(FormatExpiry(L"271"), L"271");
+  EXPECT_EQ(FormatCardNumber(L"12345678901234567890"), L"1234 5678 9012 34567890");
 }
 
 }  // namespace

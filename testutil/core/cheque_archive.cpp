@@ -33,9 +33,9 @@ std::wstring FileNameSafe(std::wstring text) {
 
 }  // namespace
 
-TChequeArchive::TChequeArchive(IFileStore& files, IClockTexts& clock, const ILogLines& log,
+TChequeArchive::TChequeArchive(IFileStore& files, IRegionalTexts& regional, const ILogLines& log,
                                const std::wstring& programDir)
-    : files_(files), clock_(clock), log_(log), root_(programDir + L"Cheque") {}
+    : files_(files), regional_(regional), log_(log), root_(programDir + L"Cheque") {}
 
 void TChequeArchive::SaveCheque(const std::wstring& text, ChequeKind kind) {
   if (text.empty()) return;
@@ -51,7 +51,7 @@ void TChequeArchive::SaveCheque(const std::wstring& text, ChequeKind kind) {
 }
 
 std::wstring TChequeArchive::FileName(ChequeKind kind) {
-  const TMomentTexts now = clock_.Now();
+  const TMomentTexts now = regional_.Now();
   return Prefix(kind) + FileNameSafe(now.date) + L" в " + FileNameSafe(now.time) + L".txt";
 }
 

@@ -3,30 +3,16 @@
 
 #include "file_store.h"
 #include "log_lines.h"
+#include "window_services.h"
 
 // The operation a filed cheque belongs to; it names the file.
 enum class ChequeKind { Reconciliation = 0, Payment = 1, Refund = 2, Cancellation = 3 };
-
-// The current date and time as the user's regional settings write them.
-struct TMomentTexts {
-  std::wstring date;  // short date format
-  std::wstring time;  // long time format
-};
-
-// The window side supplies the texts of one moment: GetDateFormatEx with
-// DATE_SHORTDATE and GetTimeFormatEx with no flags (user defaults), both for
-// the same GetLocalTime.
-class IClockTexts {
- public:
-  virtual ~IClockTexts() = default;
-  virtual TMomentTexts Now() = 0;
-};
 
 // The archive of cheques under the program directory's "Cheque" folder, sorted
 // into folders by the cheque's first two lines and its terminal number.
 class TChequeArchive {
  public:
-  TChequeArchive(IFileStore& files, IClockTexts& clock, const ILogLines& log, const std::wstring& programDir);
+  TChequeArchive(IFileStore& files, IRegionalTexts& regional, const ILogLines& log, const std::wstring& programDir);
 
   // Files the log's current lines (the operation has just shown the cheque
   // there alone) as
@@ -41,7 +27,7 @@ class TChequeArchive {
   void EnterFolder(std::wstring& folder, const std::wstring& name);
 
   IFileStore& files_;
-  IClockTexts& clock_;
+  IRegionalTexts& regional_;
   const ILogLines& log_;
   std::wstring root_;
 };

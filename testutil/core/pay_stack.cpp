@@ -35,8 +35,8 @@ void TPayStack::EnsureLoaded() {
 }
 
 void TPayStack::Save(std::vector<std::string> entries) {
-  files_.Write(path_, JoinLines(entries));
   entries_ = std::move(entries);
+  files_.Write(path_, JoinLines(entries_));
 }
 
 void TPayStack::PushPayment(int32_t amount) {

@@ -8,9 +8,10 @@
 
 // The test payments the payment core confirmed and that still have to be
 // refunded or cancelled, oldest first, one amount in kopecks per line of the
-// file "pay_stack" beside the program, so that they survive a restart. The
-// list in memory follows the file; every change rewrites the whole file, and
-// the list changes only once the file has taken the change.
+// file "pay_stack" beside the program, so that they survive a restart. Every
+// change rewrites the whole file. The list in memory follows what the payment
+// core confirmed even when the file cannot take a change (that throws): the
+// next write that succeeds brings the file up to date.
 //
 // Lines are kept as their text. An entry "is an integer" when it reads as a
 // 32-bit number (blanks around it allowed, so a hand-edited line survives).
@@ -39,8 +40,12 @@ class TPayStack {
   void ListPayments(ILogLines& lines, const std::wstring& decimalSeparator);
   void ClearPayStack();
 
- private:
+  // Loads the stack unless it is loaded. An operation that will change the
+  // stack calls it before it reaches the payment core, so that a stack file
+  // that cannot be read stops it before a payment it could not record.
   void EnsureLoaded();
+
+ private:
   void Save(std::vector<std::string> entries);
 
   IFileStore& files_;

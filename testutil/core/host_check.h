@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "log_lines.h"
+
+// Whether a processing host accepts TCP connections. The window side connects
+// to the dotted IPv4 address and port with a 5000 ms timeout and closes the
+// connection at once, sending nothing.
+class IHostProbe {
+ public:
+  virtual ~IHostProbe() = default;
+  virtual bool IsHostReachable(const std::wstring& address, uint16_t port) = 0;
+};
+
+// btn10 "Тестировать": both hosts on ports 670 and 666, first host first,
+// one line each.
+void CheckProcessingHosts(ILogLines& log, IHostProbe& probe, const std::wstring& firstHost,
+                          const std::wstring& secondHost);
