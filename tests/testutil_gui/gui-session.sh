@@ -23,6 +23,18 @@
 # Drives are kept small: TavoTest's working-directory search walks every
 # fixed disk, and in a new prefix Z: is the whole Linux root. Here Z: is
 # SESSION/disk and C: the prefix's own drive_c, so a search takes seconds.
+#
+# The session speaks Russian, as the point of sale does: TavoTest's files and
+# the payment core's texts are in the ANSI code page, 1251 on a Russian
+# Windows. Wine takes its code page (and date formats) from the name of the
+# locale it starts in, and its character set for Unix file names from that
+# locale's data; a locale folder of the session's own that calls the
+# system's C.UTF-8 data "ru_RU.UTF-8" gives both.
+#
+# COM7 is a serial port of the session whatever the machine has: it leads to
+# SESSION/pinpad-line, where a test can link a pseudo-terminal with a PIN pad
+# on its other end. Wine lists it in HARDWARE\DEVICEMAP\SERIALCOMM ahead of
+# the ports it finds itself.
 set -u
 command=${1:-}
 session=${2:-}
@@ -61,6 +73,17 @@ start_xvfb() {
   display=":$(head -n 1 "$session/display")"
 }
 
+make_locale() {
+  for c_utf8 in /usr/lib/locale/C.utf8 /usr/lib/locale/C.UTF-8; do
+    if [ -e "$c_utf8/LC_CTYPE" ]; then
+      mkdir -p "$session/locale"
+      ln -sfn "$c_utf8" "$session/locale/ru_RU.UTF-8"
+      return
+    fi
+  done
+  echo "no C.UTF-8 locale data to stand in for ru_RU.UTF-8"; exit 1
+}
+
 write_env() {
   cat >"$session/env" <<EOF
 export WINEPREFIX='$session/wineprefix'
@@ -70,6 +93,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe='
 export DISPLAY='$display'
 export GUI_DISK='$session/disk'
+export LOCPATH='$session/locale'
+# A shell that reads this file cannot take the locale itself; Wine can.
+export LC_ALL=ru_RU.UTF-8 2>/dev/null
 EOF
 }
 
@@ -81,6 +107,7 @@ make_prefix() {
   reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
   # A program that crashes ends instead of waiting in a crash dialog.
   reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+  reg 'HKLM\Software\Wine\Ports' /v COM7 /d "$session/pinpad-line"
   "$WINESERVER" -w
 }
 
@@ -90,6 +117,7 @@ case "$command" in
     wineserver=$4
     stop_session
     start_xvfb
+    make_locale
     write_env
     . "$session/env"
     [ -f "$WINEPREFIX/system.reg" ] || make_prefix
