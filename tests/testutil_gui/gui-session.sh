@@ -108,6 +108,9 @@ make_prefix() {
   # A program that crashes ends instead of waiting in a crash dialog.
   reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
   reg 'HKLM\Software\Wine\Ports' /v COM7 /d "$session/pinpad-line"
+  # Wine has no Courier New, TavoTest's log font; a Linux monospace font with
+  # Cyrillic letters stands in (Wine's own fallback is proportional).
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'Courier New' /d 'Liberation Mono'
   "$WINESERVER" -w
 }
 
