@@ -1,6 +1,6 @@
 """A PIN pad at the far end of a serial line, as TavoTest's probes see it.
 
-usage: pinpad_responder.py TERMINAL LOG
+usage: pinpad_responder.py TERMINAL LOG [garbage]
 
 Reads request frames (STX, the command as hexadecimal characters, ETX, ETX)
 from TERMINAL, appends each command to LOG, one a line, and answers STX, the
@@ -11,6 +11,9 @@ reply bytes as hexadecimal characters, ETX:
               byte that is never read
   E9010001EB  MAC key deleted: 00 00 00 02
   E9010000EA  PIN key: 00 00 00 01, which is no deletion
+
+With "garbage" it answers every command with characters that are no
+hexadecimal digits, as a confused device on the port would.
 """
 import os
 import sys
@@ -29,6 +32,7 @@ def main():
     line = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
     tty.setraw(line)
     termios.tcflush(line, termios.TCIOFLUSH)
+    garbage = sys.argv[3:] == ["garbage"]
     received = b""
     while True:
         chunk = os.read(line, 256)
@@ -45,7 +49,9 @@ def main():
             with open(sys.argv[2], "a") as log:
                 log.write(command.decode("ascii", "replace") + "\n")
             reply = REPLIES.get(command)
-            if reply is not None:
+            if garbage:
+                os.write(line, bytes([STX]) + b"ZZ??\xff" + bytes([ETX]))
+            elif reply is not None:
                 os.write(line, bytes([STX]) + reply.hex().upper().encode("ascii") + bytes([ETX]))
 
 

@@ -330,6 +330,25 @@ EOF
   [ -e "$app/pay_stack" ] && fail "codes: a refused payment was stacked"
   [ -d "$app/Cheque" ] && fail "codes: a refused payment was archived"
 
+  # The auto test stops at the refused payment: no refund, no second
+  # reconciliation; the log shows the last step.
+  cp1251 "$core/scenario.ini" <<'EOF'
+[_card_authorize6]
+result = 4451
+EOF
+  : >"$core/calls.log"
+  drive "auto test" < <(start_with_core; cat <<'EOF'
+switch-page Транзакции
+click btn7
+expect log "Ошибка: 4451\n\nОтказ эмитента"
+expect-caret mmo1 0
+close
+EOF
+  )
+  calls_equal "auto test" "library _get_statistics type=0 amount=0 result=0
+library _close_day type=7 amount=0 result=0
+library _card_authorize6 type=1 amount=1 result=4451"
+
   cp1251 "$core/scenario.ini" <<'EOF'
 [_card_authorize6]
 code = x1
@@ -412,7 +431,7 @@ EOF
 
 # A PIN pad on the far end of COM7: socat joins two pseudo-terminals, the
 # near end is the session's COM7, and the responder answers on the far end.
-start_pinpad() {
+start_line() {
   socat pty,raw,echo=0,link="$disk/near" pty,raw,echo=0,link="$disk/far" </dev/null >"$disk/socat.log" 2>&1 &
   helpers="$helpers $!"
   for _ in $(seq 100); do
@@ -421,14 +440,20 @@ start_pinpad() {
   done
   [ -e "$disk/far" ] || { fail "pinpad: socat made no pseudo-terminals"; return 1; }
   ln -sfn "$(readlink -f "$disk/near")" "$session/pinpad-line"
-  python3 "$here/pinpad_responder.py" "$(readlink -f "$disk/far")" "$disk/pinpad.log" \
+}
+
+# start_responder [garbage]: the PIN pad on the far end; its id in $responder.
+start_responder() {
+  python3 "$here/pinpad_responder.py" "$(readlink -f "$disk/far")" "$disk/pinpad.log" "$@" \
     </dev/null >"$disk/responder.log" 2>&1 &
-  helpers="$helpers $!"
+  responder=$!
+  helpers="$helpers $responder"
 }
 
 scenario_pinpad() {
   prepare
-  start_pinpad || return
+  start_line || return
+  start_responder
   local ports
   ports=$(registry_ports)
   drive "pinpad" < <(start_with_core; cat <<EOF
@@ -462,6 +487,22 @@ A20000A0
 E9010001EB
 E9010000EA" ] || fail "pinpad: the PIN pad received
 $frames"
+
+  kill "$responder"
+  start_responder garbage
+  drive "pinpad answering garbage" < <(start_with_core; cat <<'EOF'
+select cbb1 COM7
+click btn4
+expect log "COM7  -->  Устройство не определено"
+select cbb1 COM7
+switch-page Транзакции
+click btn6
+expect log "Ошибка открытия порта. Проверьте настройки COM порта"
+click btn8
+expect log "Не удалось удалить ключ. Проверьте настройки COM порта"
+close
+EOF
+  )
 }
 
 scenario_hosts() {
