@@ -10,7 +10,6 @@ struct TWindowSearch {
   DWORD processId;
   const std::wstring* className;
   const std::wstring* caption;
-  bool visibleOnly;
   HWND found;
 };
 
@@ -19,7 +18,7 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM parameter) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   if (processId != search->processId || ClassOf(window) != *search->className) return TRUE;
-  if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
+  if (!IsWindowVisible(window)) return TRUE;
   if (search->caption && StoredCaption(window) != *search->caption) return TRUE;
   search->found = window;
   return FALSE;
@@ -55,13 +54,7 @@ void TProgram::Start(const std::wstring& path, const std::wstring& arguments) {
 bool TProgram::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
 
 HWND TProgram::FindWindow(const std::wstring& className, const std::wstring* caption) const {
-  TWindowSearch search = {id_, &className, caption, true, nullptr};
-  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND TProgram::FindAnyWindow(const std::wstring& className) const {
-  TWindowSearch search = {id_, &className, nullptr, false, nullptr};
+  TWindowSearch search = {id_, &className, caption, nullptr};
   EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

@@ -16,15 +16,12 @@ class TProgram {
   // Starts path with arguments (already quoted as needed) in the program's
   // own folder, as a double click in a file manager would.
   void Start(const std::wstring& path, const std::wstring& arguments);
-  bool Started() const { return process_ != nullptr; }
   bool Running() const;
   HANDLE Process() const { return process_; }
 
   // A visible top-level window of the program of that class (and with that
   // caption, unless caption is null); nullptr if there is none.
   HWND FindWindow(const std::wstring& className, const std::wstring* caption) const;
-  // The program's top-level window of that class, shown or hidden.
-  HWND FindAnyWindow(const std::wstring& className) const;
 
   // Waits up to milliseconds for the program to end.
   bool WaitForExit(DWORD milliseconds, DWORD* exitCode) const;
