@@ -507,16 +507,18 @@ EOF
 
 scenario_hosts() {
   prepare
-  printf 'Host1=127.0.0.1\r\nHost2=127.0.0.2\r\n' >"$app/TavoTest.ini"
+  # Two listeners on 127.0.0.1 at ports chosen now stand in for the
+  # processing host's 670 and 666; nobody listens on 127.0.0.2.
   python3 - "$disk/accepted" >"$disk/listener.log" 2>&1 <<'PY' &
 import socket, sys
 servers = []
-for port in (670, 666):
+for _ in range(2):
     server = socket.socket()
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", port))
+    server.bind(("127.0.0.1", 0))
     server.listen(4)
     servers.append(server)
+with open(sys.argv[1] + ".ports", "w") as ports:
+    ports.write(" ".join(str(server.getsockname()[1]) for server in servers))
 open(sys.argv[1] + ".ready", "w").close()
 for server in servers:
     peer, _ = server.accept()
@@ -526,15 +528,17 @@ for server in servers:
 PY
   helpers="$helpers $!"
   for _ in $(seq 50); do [ -e "$disk/accepted.ready" ] && break; sleep 0.1; done
-  [ -e "$disk/accepted.ready" ] || { fail "hosts: no listeners on 127.0.0.1:670 and :666: $(cat "$disk/listener.log")"; return; }
-  drive "hosts" <<'EOF'
+  [ -e "$disk/accepted.ready" ] || { fail "hosts: no listeners on 127.0.0.1: $(cat "$disk/listener.log")"; return; }
+  read -r first second <"$disk/accepted.ports"
+  printf 'Host1=127.0.0.1\r\nHost2=127.0.0.2\r\nPort1=%s\r\nPort2=%s\r\n' "$first" "$second" >"$app/TavoTest.ini"
+  drive "hosts" <<EOF
 start TavoTest.exe
 click btn10
-expect log "127.0.0.1:670  -->  Доступ открыт\n127.0.0.1:666  -->  Доступ открыт\n!!127.0.0.2:670  -->  Нет доступа!!\n!!127.0.0.2:666  -->  Нет доступа!!"
+expect log "127.0.0.1:$first  -->  Доступ открыт\n127.0.0.1:$second  -->  Доступ открыт\n!!127.0.0.2:$first  -->  Нет доступа!!\n!!127.0.0.2:$second  -->  Нет доступа!!"
 close
 EOF
   for _ in $(seq 20); do [ "$(wc -l <"$disk/accepted" 2>/dev/null)" = 2 ] && break; sleep 0.1; done
-  [ "$(cat "$disk/accepted" 2>/dev/null)" = $'670\n666' ] || fail "hosts: the listeners saw $(cat "$disk/accepted" 2>/dev/null)"
+  [ "$(cat "$disk/accepted" 2>/dev/null)" = "$first"$'\n'"$second" ] || fail "hosts: the listeners saw $(cat "$disk/accepted" 2>/dev/null)"
 }
 
 case "$scenario" in

@@ -26,6 +26,18 @@ TEST(ProcessingHosts, AKeyMissingOrNotAnAddressKeepsItsDefault) {
   }
 }
 
+TEST(ProcessingHosts, PortsAre670And666UnlessTheFileMovesThem) {
+  const TProcessingHosts defaults = ParseProcessingHosts("");
+  EXPECT_EQ(defaults.firstPort, 670);
+  EXPECT_EQ(defaults.secondPort, 666);
+  const TProcessingHosts moved = ParseProcessingHosts("Port1= 40001\r\nPort2=65535\r\n");
+  EXPECT_EQ(moved.firstPort, 40001);
+  EXPECT_EQ(moved.secondPort, 65535);
+  for (const char* value : {"0", "65536", "0670", "6a", "", "-1", "123456"}) {
+    EXPECT_EQ(ParseProcessingHosts(std::string("Port2=") + value).secondPort, 666) << value;
+  }
+}
+
 TEST(ProcessingHosts, TheFirstLineOfAKeyBeforeAnySectionCounts) {
   const TProcessingHosts hosts = ParseProcessingHosts(
       "; processing hosts\nHost1=1.1.1.1\nHost1=2.2.2.2\n Host2=3.3.3.3\n[Other]\nHost2=4.4.4.4\n");

@@ -148,7 +148,7 @@ void TTavoTest::RegisterComServer(bool unregister) {
 
 void TTavoTest::CheckHosts() {
   const TProcessingHosts hosts = LoadProcessingHosts(programDir_ + kProcessingHostsFileName);
-  CheckProcessingHosts(form_.Log(), hosts_, hosts.first, hosts.second);
+  CheckProcessingHosts(form_.Log(), hosts_, hosts.first, hosts.second, hosts.firstPort, hosts.secondPort);
 }
 
 template <typename Exchange>

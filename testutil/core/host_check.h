@@ -13,7 +13,7 @@ class IHostProbe {
   virtual bool IsHostReachable(const std::wstring& address, uint16_t port) = 0;
 };
 
-// btn10 "Тестировать": both hosts on ports 670 and 666, first host first,
-// one line each.
+// btn10 "Тестировать": both hosts on both ports (670 and 666 in an
+// installation), first host first, one line each.
 void CheckProcessingHosts(ILogLines& log, IHostProbe& probe, const std::wstring& firstHost,
-                          const std::wstring& secondHost);
+                          const std::wstring& secondHost, uint16_t firstPort, uint16_t secondPort);

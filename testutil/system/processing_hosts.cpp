@@ -75,16 +75,30 @@ std::wstring AddressOr(const std::string& text, const std::string& key,
   return std::wstring(value.begin(), value.end());
 }
 
+// The port under key when it is one, else the fallback.
+uint16_t PortOr(const std::string& text, const std::string& key, uint16_t fallback) {
+  std::string value;
+  if (!FindValue(text, key, &value)) return fallback;
+  value = Trimmed(value);
+  if (value.empty() || value.size() > 5 || value[0] == '0') return fallback;
+  unsigned long number = 0;
+  for (const char c : value) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return fallback;
+    number = number * 10 + static_cast<unsigned long>(c - '0');
+  }
+  return number <= 65535 ? static_cast<uint16_t>(number) : fallback;
+}
+
 }  // namespace
 
 TProcessingHosts DefaultProcessingHosts() {
   // Placeholders from the private address range: an installation names its
   // real hosts in the configuration file.
-  return TProcessingHosts{L"10.0.0.1", L"10.0.0.2"};
+  return TProcessingHosts{L"10.0.0.1", L"10.0.0.2", 670, 666};
 }
 
 TProcessingHosts ParseProcessingHosts(const std::string& text) {
   const TProcessingHosts defaults = DefaultProcessingHosts();
-  return TProcessingHosts{AddressOr(text, "Host1", defaults.first),
-                          AddressOr(text, "Host2", defaults.second)};
+  return TProcessingHosts{AddressOr(text, "Host1", defaults.first), AddressOr(text, "Host2", defaults.second),
+                          PortOr(text, "Port1", defaults.firstPort), PortOr(text, "Port2", defaults.secondPort)};
 }
