@@ -28,6 +28,16 @@ Export Require(Export entry) {
   return entry;
 }
 
+// An export that takes one answer record: filled from record, called, and
+// copied back.
+template <typename Export>
+int32_t CallWithAnswer(Export entry, TCoreRecord& record) {
+  TCoreAnswer answer = ToAnswer(record);
+  const int32_t result = Require(entry)(&answer);
+  FromAnswer(answer, record);
+  return result;
+}
+
 }  // namespace
 
 bool TComChannel::CreateComServer() {
@@ -57,24 +67,13 @@ bool TLibraryChannel::IsAvailable(CoreEntry entry) const {
 int32_t TLibraryChannel::TestPinpad() { return Require(library_.EntryPoints().testPinpad)(); }
 
 int32_t TLibraryChannel::ServiceMenu(TCoreRecord& record) {
-  TCoreAnswer answer = ToAnswer(record);
-  const int32_t result = Require(library_.EntryPoints().serviceMenu)(&answer);
-  FromAnswer(answer, record);
-  return result;
+  return CallWithAnswer(library_.EntryPoints().serviceMenu, record);
 }
 
-int32_t TLibraryChannel::CloseDay(TCoreRecord& record) {
-  TCoreAnswer answer = ToAnswer(record);
-  const int32_t result = Require(library_.EntryPoints().closeDay)(&answer);
-  FromAnswer(answer, record);
-  return result;
-}
+int32_t TLibraryChannel::CloseDay(TCoreRecord& record) { return CallWithAnswer(library_.EntryPoints().closeDay, record); }
 
 int32_t TLibraryChannel::GetStatistics(TCoreRecord& record) {
-  TCoreAnswer answer = ToAnswer(record);
-  const int32_t result = Require(library_.EntryPoints().getStatistics)(&answer);
-  FromAnswer(answer, record);
-  return result;
+  return CallWithAnswer(library_.EntryPoints().getStatistics, record);
 }
 
 int32_t TLibraryChannel::CardAuthorize6(TCoreRecord& record) {
