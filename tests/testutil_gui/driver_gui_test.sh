@@ -27,7 +27,9 @@ fail() {
 # Whether a program of that file name still runs once its Unix process has
 # had a moment to go after Windows reported it ended.
 still_running() {
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
+  # A terminated Wine process may outlive its signalled handle by a moment
+  # on a loaded machine; ten seconds tell that from a program left behind.
+  for _ in $(seq 50); do
     pgrep -f "^\"?[^ ]*$1" >/dev/null || return 1
     sleep 0.2
   done
