@@ -14,7 +14,7 @@ runner=$1
 dosdevices=$2/dosdevices
 shift 2
 
-command -v socat >/dev/null || { echo "socat is not installed"; exit 1; }
+. "$(dirname "$0")/../null_modem.sh"
 work=$(mktemp -d)
 socat_pid=
 cleanup() {
@@ -25,22 +25,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# socat's output goes to a file, so that it never holds the test runner's
-# pipes open; it makes the two links once both terminals exist.
-socat pty,raw,echo=0,link="$work/near" pty,raw,echo=0,link="$work/far" \
-  </dev/null >"$work/socat.log" 2>&1 &
-socat_pid=$!
-tries=0
-while [ ! -e "$work/near" ] || [ ! -e "$work/far" ]; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ]; then
-    echo "socat made no pseudo-terminals:"
-    cat "$work/socat.log"
-    exit 1
-  fi
-  sleep 0.1
-done
-ln -sfn "$(readlink -f "$work/near")" "$dosdevices/com12"
-ln -sfn "$(readlink -f "$work/far")" "$dosdevices/com13"
+null_modem "$work"
+ln -sfn "$cable_near" "$dosdevices/com12"
+ln -sfn "$cable_far" "$dosdevices/com13"
 
 TAVO_RS232_TEST_PORTS=12,13 "$runner" "$@"

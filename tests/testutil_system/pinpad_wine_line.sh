@@ -14,7 +14,7 @@ runner=$1
 dosdevices=$2/dosdevices
 shift 2
 
-command -v socat >/dev/null || { echo "socat is not installed"; exit 1; }
+. "$(dirname "$0")/../null_modem.sh"
 work=$(mktemp -d)
 socat_pid=
 cleanup() {
@@ -25,31 +25,16 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# socat's output goes to a file, so that it never holds the test runner's
-# pipes open; it makes the two links once both terminals exist.
-socat pty,raw,echo=0,link="$work/near" pty,raw,echo=0,link="$work/far" \
-  </dev/null >"$work/socat.log" 2>&1 &
-socat_pid=$!
-tries=0
-while [ ! -e "$work/near" ] || [ ! -e "$work/far" ]; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ]; then
-    echo "socat made no pseudo-terminals:"
-    cat "$work/socat.log"
-    exit 1
-  fi
-  sleep 0.1
-done
-near=$(readlink -f "$work/near")
-ln -sfn "$near" "$dosdevices/com14"
-ln -sfn "$(readlink -f "$work/far")" "$dosdevices/com15"
+null_modem "$work"
+ln -sfn "$cable_near" "$dosdevices/com14"
+ln -sfn "$cable_far" "$dosdevices/com15"
 ln -sfn /dev/null "$dosdevices/com16"
 
 TAVO_PINPAD_TEST_PORTS=COM14,COM15,COM16 "$runner" "$@"
 status=$?
 
 # One line of words between blanks, so that each can be looked for whole.
-settings=" $(stty -a -F "$near" | tr '\n;' '  ') "
+settings=" $(stty -a -F "$cable_near" | tr '\n;' '  ') "
 for wanted in "speed 9600 baud" cs8 -parenb -cstopb -crtscts -ixon -ixoff; do
   case "$settings" in
     *" $wanted "*) ;;
