@@ -2,8 +2,9 @@
 #
 # Native builds run their tests directly. Windows builds run them under Wine
 # (a private prefix inside the build folder, one persistent wineserver for
-# the whole run) when TAVO_RUN_WINDOWS_TESTS is on; the 32-bit product build
-# only runs the checks that need no execution (imported DLLs, exports).
+# the whole run) when TAVO_RUN_WINDOWS_TESTS is on: the 64-bit build under
+# Debian's wine64, the 32-bit product build under the 32-bit Wine that
+# scripts/setup-wine32 prepares (its runners wine32 and wineserver32).
 option(BUILD_TESTING "Build the tests" ON)
 option(TAVO_RUN_WINDOWS_TESTS "Run Windows test programs under Wine" OFF)
 enable_testing()
@@ -41,8 +42,17 @@ endif()
 set(TAVO_WINDOWS_EXECUTES_TESTS OFF)
 if(WIN32 AND TAVO_RUN_WINDOWS_TESTS)
   set(TAVO_WINDOWS_EXECUTES_TESTS ON)
-  find_program(TAVO_WINE NAMES wine64 wine PATHS /usr/lib/wine REQUIRED)
-  find_program(TAVO_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine REQUIRED)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TAVO_WINE32_HOME "$ENV{TAVO_WINE32_HOME}")
+    if(NOT TAVO_WINE32_HOME)
+      set(TAVO_WINE32_HOME /opt/tavo-wine32)
+    endif()
+    find_program(TAVO_WINE NAMES wine32 PATHS ${TAVO_WINE32_HOME} NO_DEFAULT_PATH REQUIRED)
+    find_program(TAVO_WINESERVER NAMES wineserver32 PATHS ${TAVO_WINE32_HOME} NO_DEFAULT_PATH REQUIRED)
+  else()
+    find_program(TAVO_WINE NAMES wine64 wine PATHS /usr/lib/wine REQUIRED)
+    find_program(TAVO_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine REQUIRED)
+  endif()
   set(TAVO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
