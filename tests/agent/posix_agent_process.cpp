@@ -15,8 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point Deadline() {
-  return Clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
+Clock::time_point Deadline(int waitMs = kGenerousWaitMs) {
+  return Clock::now() + std::chrono::milliseconds(waitMs);
 }
 
 // Appends what fd has within waitMs; false once the writer is gone.
@@ -157,8 +157,8 @@ void TAgentProcess::Type(const std::string& text) {
   }
 }
 
-bool TAgentProcess::WaitForExit(const std::string& key) {
-  const auto deadline = Deadline();
+bool TAgentProcess::WaitForExit(const std::string& key, int waitMs) {
+  const auto deadline = Deadline(waitMs);
   auto nextKey = Clock::now();
   while (IsRunning() && Clock::now() < deadline) {
     if (!key.empty() && Clock::now() >= nextKey) {
