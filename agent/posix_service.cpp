@@ -172,13 +172,18 @@ void UnregisterService(FILE* out) {
   PrintUnregistered(out);
 }
 
-void RunAsService() {
-  TAgentState& state = GetAgentState();
+void CatchConsoleStopRequests(TAgentState& state) {
   g_signalledState = &state;
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+}
+
+void RunAsService() {
+  TAgentState& state = GetAgentState();
+  // The service stops on the same signals, from systemd or a terminal.
+  CatchConsoleStopRequests(state);
   RunRelayLoop(state, false);
 }

@@ -110,13 +110,13 @@ struct TAgentProcess::Native {
 
 TAgentProcess::TAgentProcess(const TAgentFolder& folder, const char* argument)
     : native_(new Native) {
-  // A terminal that neither echoes the keys typed nor rewrites line ends, so
-  // the output is compared byte for byte; it starts in line mode as a user's
-  // terminal would.
+  // A terminal that starts as a user's would, in line mode with echo, but
+  // does not rewrite line ends, so the output is compared byte for byte. A
+  // test types keys only while the program has taken them (unseen).
   termios settings = {};
   settings.c_iflag = ICRNL;
   settings.c_cflag = CS8 | CREAD;
-  settings.c_lflag = ICANON | ISIG;
+  settings.c_lflag = ICANON | ISIG | ECHO;
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VINTR] = 3;
   settings.c_cc[VEOF] = 4;
