@@ -57,7 +57,11 @@ class TWinRS232Connection : public TRS232Connection {
  public:
   TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, HANDLE port)
       : TRS232Connection(logName, logFileSystem), port_(port) {}
-  ~TWinRS232Connection() override { CloseHandle(port_); }
+  ~TWinRS232Connection() override {
+    // What a stalled driver still holds would only delay the close.
+    if (stalled_) PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
+    CloseHandle(port_);
+  }
 
   int32_t WriteRaw(const void* data, uint32_t length) override {
     const char* bytes = static_cast<const char*>(data);
