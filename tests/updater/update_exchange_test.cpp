@@ -39,6 +39,13 @@ TEST_F(UpdateExchange, TheReportOfAnEmptyInstallationIsExact) {
             "\"0000000000000000000000000000000000000000\",\"KCV_KLK\":\"000000\",\"MODEL_A\":\"WIN32\","
             "\"MODEL_T\":\"M1\",\"SN\":\"12345\",\"SN_OLD\":\"12345\",\"VERSION_A\":\"30.24.02\"}]}");
 
+  // Arguments holding structure characters of JSON still give every member.
+  TUpdateSession odd("1{\"2\\3}", "M}1");
+  EXPECT_EQ(odd.BuildRequest(),
+            "{\"REPLIES\":[{\"CONF_HASH\":\"0000000000000000000000000000000000000000\",\"ECR_HASH\":"
+            "\"0000000000000000000000000000000000000000\",\"KCV_KLK\":\"000000\",\"MODEL_A\":\"WIN32\","
+            "\"MODEL_T\":\"M}1\",\"SN\":\"1{\\\"2\\\\3}\",\"SN_OLD\":\"1{\\\"2\\\\3}\",\"VERSION_A\":\"30.24.02\"}]}");
+
   folder_.Write("Update/filelist.txt", "cfg.bin\r\n");
   folder_.Write("Update/cfg.bin", "abc");
   const std::string request = session.BuildRequest();

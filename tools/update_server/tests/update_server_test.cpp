@@ -125,8 +125,9 @@ TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAtEachRequest) {
             Ask(port_, Report("12345")).body);
 
   WriteFile(root_ / "release" / "b.bin", "abcd");
-  const std::string second = Ask(port_, Report("12345")).body;
+  const std::string second = Ask(port_, Report("12\\\"3")).body;
   EXPECT_NE(std::string::npos, second.find(Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4)));
+  EXPECT_NE(std::string::npos, second.find("\"SN\":\"12\\\"3\"")) << "the serial is echoed escapes and all";
 }
 
 TEST_F(UpdateServerTest, DownloadsComeFromTheFolderOfTheirTarget) {
