@@ -71,11 +71,20 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-// Leading blanks, then hexadecimal digits; whatever follows them (chunk
-// extensions) is ignored. No digit at all is a broken body.
+bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A hexadecimal number as "%lx" reads one: leading white space, an optional
+// '+', an optional "0x" or "0X", then the digits; whatever follows them
+// (chunk extensions) is ignored. "0x" before no digit is the number 0 with
+// "x..." after it. A '-' or no digit at all is a broken body.
 bool ParseChunkSize(const std::string& line, uint64_t* size) {
   size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  while (i < line.size() && IsWhiteSpace(line[i])) ++i;
+  if (i < line.size() && line[i] == '+') ++i;
+  if (i + 2 < line.size() && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X') &&
+      HexDigitValue(line[i + 2]) >= 0) {
+    i += 2;
+  }
   if (i == line.size() || HexDigitValue(line[i]) < 0) return false;
   int64_t total = 0;
   for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {

@@ -94,6 +94,9 @@ TEST_F(HttpClient, AnswersEachBrokenOrHostileResponseWithItsCode) {
        ""},
       {"chunks without end", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"}, TPeerEnd::Hold, 27006,
        "abc"},
+      {"chunk sizes with a sign or a 0x", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n0x3\r\nabc\r\n+2\r\nde\r\n"
+                                           " +0X1;ext\r\nf\r\n0x\r\n\r\n"},
+       TPeerEnd::Hold, 0, "abcdef"},
   };
   client.SetTimeouts(ShortTimeouts());
   for (const TResponseCase& one : cases) {
