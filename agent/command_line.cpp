@@ -51,6 +51,9 @@ void RunConsole(TAgentState& state, FILE* out) {
   // Whoever watches the console (or a pipe) must see this before the relay
   // starts, not when the program ends.
   fflush(out);
+  // Before the relay takes the keys: a request to end the run from then on
+  // goes the way of a key press, which gives the terminal back.
+  CatchConsoleStopRequests(state);
   RunRelayLoop(state, true);
 }
 

@@ -77,13 +77,16 @@ int32_t THostConnectionTable::Relay(uint32_t id, IConnection& connection) {
     data.type = MSG_DATA_TO_CLIENT;
     data.id = id;
     data.data = TByteBuffer(static_cast<size_t>(n), buffer);
+    passStart_ = id + 1;
     if (!sender_.SendMessage(data)) return CONNECTION_CLOSED;
   }
   return CONNECTION_CONNECTED;
 }
 
 void THostConnectionTable::Service() {
-  for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+  auto it = connections_.lower_bound(passStart_);
+  for (size_t left = connections_.size(); left != 0; --left, ++it) {
+    if (it == connections_.end()) it = connections_.begin();
     const uint32_t id = it->first;
     THostConnection& host = it->second;
     int32_t state = host.connection->GetState();

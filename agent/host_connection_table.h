@@ -34,9 +34,10 @@ class THostConnectionTable {
   void Close(uint32_t id);
   // MSG_DATA_TO_HOST: writes the data to the connection's socket.
   void Deliver(const TSerialMessage& message);
-  // One pass in ascending id order: reports connects and accepts, relays
-  // what the hosts sent, and reports and forgets a connection that is gone.
-  // The pass ends at the first connection forgotten.
+  // One pass over the connections in ascending id order, round from the one
+  // after the last whose host data was read: reports connects and accepts,
+  // relays what the hosts sent, and reports and forgets a connection that is
+  // gone. The pass ends at the first connection forgotten.
   void Service();
   // Closes every connection without reporting it.
   void CloseAll() { connections_.clear(); }
@@ -46,6 +47,9 @@ class THostConnectionTable {
   static constexpr uint32_t kMaxChunk = 4096;
   // A host that sends faster than the serial line carries is read only
   // while the link has less than this waiting; the rest waits in the socket.
+  // The room is shared in turn: a host whose data took some goes behind the
+  // others in the next pass, so a flood on one connection delays another
+  // connection's data by at most this much of its own.
   static constexpr size_t kMaxBacklog = 32768;
   // Data the far end sent that a socket has not taken. A socket that stays
   // behind by more than this is closed: the stream cannot be kept whole.
@@ -62,4 +66,6 @@ class THostConnectionTable {
   ISerialEnvironment& environment_;
   ISerialMessageSender& sender_;
   std::map<uint32_t, THostConnection> connections_;
+  // Where the next pass starts: the id after the last one relayed.
+  uint32_t passStart_ = 0;
 };

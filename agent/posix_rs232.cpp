@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
 
 #include "files/file_system.h"
@@ -95,6 +96,9 @@ class TPosixRS232Connection : public TRS232Connection {
       : TRS232Connection(logName, logFileSystem), fd_(fd) {}
 
   ~TPosixRS232Connection() override {
+    // A terminal that is closed with output pending waits for it to drain
+    // (a serial driver up to 30 seconds): on a stalled line it never will.
+    if (stalled_) tcflush(fd_, TCOFLUSH);
     // The exclusive mode belongs to the terminal, not to this descriptor: it
     // would outlive the close while anyone else holds the device open.
     ioctl(fd_, TIOCNXCL);
@@ -104,19 +108,30 @@ class TPosixRS232Connection : public TRS232Connection {
   int32_t WriteRaw(const void* data, uint32_t length) override {
     const char* bytes = static_cast<const char*>(data);
     uint32_t written = 0;
+    Clock::time_point lastProgress = Clock::now();
     while (written < length) {
       const ssize_t count = write(fd_, bytes + written, length - written);
       if (count > 0) {
         written += static_cast<uint32_t>(count);
+        lastProgress = Clock::now();
+        stalled_ = false;
         continue;
       }
       if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         Fail(RESULT_RS232_IO_FAILED, errno);
         return -1;
       }
-      // The driver's buffer is full: wait until it drains to the line.
+      // The driver's buffer is full: wait until it drains to the line, but
+      // not for a line that has stopped moving. A signal (a stop request)
+      // only shortens one wait; the budget still counts from the last byte.
+      const int waitMs = WaitLeftMs(lastProgress);
+      if (waitMs == 0) {
+        stalled_ = true;
+        Fail(RESULT_RS232_IO_FAILED, ETIMEDOUT);
+        return -1;
+      }
       pollfd port = {fd_, POLLOUT, 0};
-      if (poll(&port, 1, -1) < 0 && errno != EINTR) {
+      if (poll(&port, 1, waitMs) < 0 && errno != EINTR) {
         Fail(RESULT_RS232_IO_FAILED, errno);
         return -1;
       }
@@ -143,7 +158,19 @@ class TPosixRS232Connection : public TRS232Connection {
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  // What is left of the wait for the device to take a byte.
+  int WaitLeftMs(Clock::time_point lastProgress) const {
+    const uint32_t allowed = stalled_ ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs;
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress).count();
+    return waited >= allowed ? 0 : static_cast<int>(allowed - waited);
+  }
+
   int fd_;
+  // The last write timed out and the device has taken nothing since.
+  bool stalled_ = false;
 };
 
 class TPosixRS232Interface : public TRS232Interface {

@@ -27,6 +27,17 @@ void OnStopSignal(int) {
   g_signalledState->RequestStop();
 }
 
+// SIGTERM (systemd, kill) and SIGINT (Ctrl+C) end the relay loop through the
+// stop flag, so the program closes its port and ends as on any stop.
+void StopOnSignals(TAgentState& state) {
+  g_signalledState = &state;
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
 // Tests and staged installs point this elsewhere so that the machine's own
 // service configuration stays untouched.
 std::string UnitDirectory() {
@@ -172,13 +183,12 @@ void UnregisterService(FILE* out) {
   PrintUnregistered(out);
 }
 
+void CatchConsoleStopRequests(TAgentState& state) {
+  StopOnSignals(state);
+}
+
 void RunAsService() {
   TAgentState& state = GetAgentState();
-  g_signalledState = &state;
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  StopOnSignals(state);
   RunRelayLoop(state, false);
 }

@@ -36,6 +36,22 @@ void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRe
   }
 }
 
+// Waits out the pause before the next open in relay turns, so that a stop
+// request (or, in console mode, a key) ends the loop at once instead of
+// after the pause; true when the loop is to end.
+bool PauseUnlessStopped(TAgentState& state, bool console, IRelayEnvironment& environment) {
+  std::unique_ptr<ITimer> pause(environment.CreateTimer(kReopenPause));
+  for (;;) {
+    if (state.IsStopRequested()) return true;
+    if (console && TakeKey(environment) != 0) {
+      state.RequestStop();
+      return true;
+    }
+    if (pause->IsExpired()) return false;
+    environment.Delay(kPollInterval);
+  }
+}
+
 }  // namespace
 
 void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment) {
@@ -54,12 +70,7 @@ void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environme
       network->Close();
       link->Close();
     }
-    environment.Delay(kReopenPause);
-    if (state.IsStopRequested()) return;
-    if (console && TakeKey(environment) != 0) {
-      state.RequestStop();
-      return;
-    }
+    if (PauseUnlessStopped(state, console, environment)) return;
   }
 }
 

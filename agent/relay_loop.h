@@ -5,9 +5,10 @@
 // Keeps the PIN pad's link open on the configured COM port while the agent is
 // enabled and pumps it every 20 ms; closes it when the agent is disabled or a
 // stop is requested, and waits 5 seconds before every new open. In console
-// mode a key press stops it too. Returns only when the agent is to end, or at
-// once when no COM port is configured or the serial link or the PC's network
-// interface is missing.
+// mode a key press stops it too. A stop ends the loop within one turn (and
+// one serial write budget, when the line has stalled), pause or not.
+// Returns only when the agent is to end, or at once when no COM port is
+// configured or the serial link or the PC's network interface is missing.
 void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environment);
 
 // The same on the platform's devices, clock and configuration files.

@@ -5,6 +5,18 @@
 #include "log/logger_to_file.h"
 #include "net/network.h"
 
+// A write that the port's device takes no byte of for this long fails (with
+// the system's time-out error behind RESULT_RS232_IO_FAILED): the far end
+// has stopped reading, or the device hangs. The largest frame takes under
+// 50 ms at 115200 baud, so this is generous; it bounds how long a stalled
+// line can hold the relay loop, and with it a stop request.
+constexpr uint32_t kRS232WriteBudgetMs = 2000;
+// After such a failure the line counts as stalled until it takes bytes
+// again, and a write meanwhile waits only this long for the first byte: a
+// session that writes many frames on a dead line loses each at once instead
+// of waiting out the budget for every one.
+constexpr uint32_t kRS232StalledWriteWaitMs = 10;
+
 // An open serial port as a byte stream. The port is always "connected": it
 // has no peer to lose, so failures show only as -1 answers and in the last
 // result. Every connection logs its traffic to a file of its own.
@@ -20,7 +32,8 @@ class TRS232Connection : public IConnection, public TLoggerToFile {
   TResult GetLastResult() override { return lastResult_; }
 
   // Hands all bytes to the port's driver: the count written, or -1 with the
-  // last result set.
+  // last result set, also when the driver stops taking bytes (see
+  // kRS232WriteBudgetMs).
   virtual int32_t WriteRaw(const void* data, uint32_t length) = 0;
   // What has arrived, up to size bytes, waiting about 10 ms when nothing
   // has: the count read (0 for none), or -1 with the last result set.

@@ -13,9 +13,14 @@ namespace {
 constexpr DWORD kQueueSize = 8192;
 
 // Reads hand over what has arrived at once and wait at most 10 ms for the
-// first byte, so that the relay loop's turn stays short; writes block until
-// the driver has taken every byte.
-constexpr COMMTIMEOUTS kTimeouts = {MAXDWORD, 0, 10, 0, 0};
+// first byte, so that the relay loop's turn stays short. A write ends when
+// the driver has taken every byte or when its time-out has passed: the write
+// budget, or the short wait of a line that has stalled. A write time-out of
+// 0 would mean none at all, and a stalled driver would hold WriteFile (and
+// the agent) for ever.
+COMMTIMEOUTS Timeouts(bool stalled) {
+  return {MAXDWORD, 0, 10, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
+}
 
 int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
 
@@ -52,13 +57,30 @@ class TWinRS232Connection : public TRS232Connection {
  public:
   TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, HANDLE port)
       : TRS232Connection(logName, logFileSystem), port_(port) {}
-  ~TWinRS232Connection() override { CloseHandle(port_); }
+  ~TWinRS232Connection() override {
+    // What a stalled driver still holds would only delay the close.
+    if (stalled_) PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
+    CloseHandle(port_);
+  }
 
   int32_t WriteRaw(const void* data, uint32_t length) override {
-    DWORD written = 0;
-    if (!WriteFile(port_, data, length, &written, nullptr)) {
-      Fail(RESULT_RS232_IO_FAILED, LastError());
-      return -1;
+    const char* bytes = static_cast<const char*>(data);
+    uint32_t written = 0;
+    while (written < length) {
+      DWORD count = 0;
+      if (!WriteFile(port_, bytes + written, length - written, &count, nullptr)) {
+        Fail(RESULT_RS232_IO_FAILED, LastError());
+        return -1;
+      }
+      // A write that timed out answers success with what the driver took:
+      // some bytes is progress (a long write goes on), none is a stall.
+      if (count == 0) {
+        SetStalled(true);
+        Fail(RESULT_RS232_IO_FAILED, ERROR_COUNTER_TIMEOUT);
+        return -1;
+      }
+      written += count;
+      SetStalled(false);
     }
     return static_cast<int32_t>(written);
   }
@@ -80,7 +102,16 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
  private:
+  void SetStalled(bool stalled) {
+    if (stalled == stalled_) return;
+    stalled_ = stalled;
+    COMMTIMEOUTS timeouts = Timeouts(stalled);
+    SetCommTimeouts(port_, &timeouts);
+  }
+
   HANDLE port_;
+  // The last write timed out and the driver has taken nothing since.
+  bool stalled_ = false;
 };
 
 class TWinRS232Interface : public TRS232Interface {
@@ -98,9 +129,10 @@ class TWinRS232Interface : public TRS232Interface {
     SetupComm(port, kQueueSize, kQueueSize);
     // A refused line state leaves the port with its previous one, which the
     // link then uses. The timeouts are set regardless: without them every
-    // read would wait for its full count and stall the agent.
+    // read would wait for its full count and a write for a line that does
+    // not move, and either would stall the agent.
     SetLineState(port, settings);
-    COMMTIMEOUTS timeouts = kTimeouts;
+    COMMTIMEOUTS timeouts = Timeouts(false);
     if (SetCommTimeouts(port, &timeouts)) {
       ClearCommError(port, nullptr, nullptr);
       PurgeComm(port, PURGE_RXCLEAR);

@@ -123,6 +123,8 @@ void UnregisterService(FILE* out) {
   }
 }
 
+void CatchConsoleStopRequests(TAgentState&) {}
+
 void RunAsService() {
   std::string name(kServiceName);
   SERVICE_TABLE_ENTRYA table[] = {{&name[0], AgentServiceMain}, {nullptr, nullptr}};

@@ -29,6 +29,22 @@ std::string HostPart(std::string text) {
   return text.substr(0, text.find('/'));
 }
 
+// Whether Windows takes a path component for a device instead of a file:
+// the part before its first '.', without trailing blanks, is a device name
+// in any letter case. Opening one reads a console or a port, which may never
+// end.
+bool IsDeviceName(const std::string& component) {
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
 }  // namespace
 
 bool IsSafeFileName(const std::string& name) {
@@ -38,7 +54,8 @@ bool IsSafeFileName(const std::string& name) {
     const char c = i < name.size() ? name[i] : '/';
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == ':') return false;
     if (c == '/' || c == '\\') {
-      if (name.compare(componentStart, i - componentStart, "..") == 0 && i - componentStart == 2) return false;
+      const std::string component = name.substr(componentStart, i - componentStart);
+      if (component == ".." || IsDeviceName(component)) return false;
       componentStart = i + 1;
     }
   }

@@ -47,5 +47,6 @@ class TCommandCheckFiles final : public TCommandAbstract {
 // Whether a name from the server stays inside the directory it is meant for
 // and can be sent in a request line: not absolute, no drive, no ".."
 // component, no control characters, no ':' (which Windows reads as a drive or
-// a stream of the file).
+// a stream of the file), no component that Windows opens as a device (CON,
+// NUL, COM1, LPT1..., also with an extension), on every build alike.
 bool IsSafeFileName(const std::string& name);

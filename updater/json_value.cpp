@@ -35,13 +35,27 @@ size_t Find(const TByteBuffer& text, size_t from, uint8_t c) {
   return SIZE_MAX;
 }
 
+// The quotation mark that closes the string opening at `position`; a
+// backslash takes the character after it along. SIZE_MAX when the text ends
+// first.
+size_t StringEnd(const TByteBuffer& text, size_t position) {
+  for (size_t i = position + 1; i < text.Length(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      return i;
+    }
+  }
+  return SIZE_MAX;
+}
+
 // Length of the value that starts at `position`; 0 when there is none or its
-// end lies beyond the text.
+// end lies beyond the text. Brackets inside strings are text, not structure.
 size_t ValueLength(const TByteBuffer& text, size_t position) {
   size_t n = text.Length();
   switch (KindAt(text, position)) {
     case JSON_STRING: {
-      size_t quote = Find(text, position + 1, '"');
+      size_t quote = StringEnd(text, position);
       return quote == SIZE_MAX ? 0 : quote - position + 1;
     }
     case JSON_NUMBER: {
@@ -57,7 +71,10 @@ size_t ValueLength(const TByteBuffer& text, size_t position) {
       uint8_t close = open == '{' ? '}' : ']';
       size_t depth = 0;
       for (size_t i = position; i < n; ++i) {
-        if (text[i] == open) {
+        if (text[i] == '"') {
+          i = StringEnd(text, i);
+          if (i == SIZE_MAX) return 0;
+        } else if (text[i] == open) {
           ++depth;
         } else if (text[i] == close && --depth == 0) {
           return i - position + 1;
@@ -79,6 +96,80 @@ size_t SkipSeparators(const TByteBuffer& text, size_t position) {
 bool IsBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 uint32_t Position32(size_t position) { return static_cast<uint32_t>(std::min<size_t>(position, UINT32_MAX)); }
+
+int HexValue(uint8_t c) {
+  if (IsDigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A string's text as JSON writes it: quotation marks, backslashes and
+// control characters escaped, every other byte as it is.
+std::string Escape(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : text) {
+    const uint8_t byte = static_cast<uint8_t>(c);
+    if (c == '"' || c == '\\') {
+      escaped += '\\';
+      escaped += c;
+    } else if (byte < 0x20) {
+      escaped += "\\u00";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// What the escape of a backslash and `c` stands for; '\0' for none of the
+// short escapes.
+char ShortEscape(char c) {
+  switch (c) {
+    case '"':
+    case '\\':
+    case '/':
+      return c;
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return '\0';
+  }
+}
+
+// The escapes of a string's text undone. Texts are single bytes: \u00XX is
+// that byte; a \u above 00FF, or a backslash before anything else, stays as
+// it was written.
+std::string Unescape(const TByteBuffer& text, size_t from, size_t length) {
+  std::string plain;
+  const size_t end = from + length;
+  for (size_t i = from; i < end; ++i) {
+    const char c = static_cast<char>(text[i]);
+    const char escaped = c == '\\' && i + 1 < end ? ShortEscape(static_cast<char>(text[i + 1])) : '\0';
+    if (escaped != '\0') {
+      plain += escaped;
+      ++i;
+    } else if (c == '\\' && end - i >= 6 && text[i + 1] == 'u' && text[i + 2] == '0' && text[i + 3] == '0' &&
+               HexValue(text[i + 4]) >= 0 && HexValue(text[i + 5]) >= 0) {
+      plain += static_cast<char>(HexValue(text[i + 4]) * 16 + HexValue(text[i + 5]));
+      i += 5;
+    } else {
+      plain += c;
+    }
+  }
+  return plain;
+}
 
 }  // namespace
 
@@ -117,7 +208,7 @@ TJsonValue TJsonValue::Get(const std::string& key) const {
 std::string TJsonValue::AsString(const std::string& fallback) const {
   if (kind_ != JSON_STRING && kind_ != JSON_NONE) return text_.ToString();
   if (text_.Length() <= 1) return fallback;
-  return text_.Sub(1, text_.Length() - 2).ToString();
+  return Unescape(text_, 1, text_.Length() - 2);
 }
 
 int32_t TJsonValue::AsInteger(int32_t fallback) const {
@@ -144,7 +235,7 @@ int32_t TJsonValue::AsInteger(int32_t fallback) const {
 bool TJsonValue::NextMember(TMember* member) {
   size_t open = Find(text_, cursor_, '"');
   if (open == SIZE_MAX) return false;
-  size_t close = Find(text_, open + 1, '"');
+  size_t close = StringEnd(text_, open);
   if (close == SIZE_MAX) return false;
   member->key_position = open;
   member->key = text_.Sub(open + 1, close - open - 1).ToString();
@@ -240,7 +331,7 @@ void TJsonValue::Set(const std::string& key, const TJsonValue& value) {
 }
 
 void TJsonValue::SetString(const std::string& key, const std::string& text) {
-  Set(key, TJsonValue("\"" + text + "\""));
+  Set(key, TJsonValue("\"" + Escape(text) + "\""));
 }
 
 TJsonValue TJsonValue::GetDetails() const { return Get("DETAILS"); }

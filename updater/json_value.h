@@ -17,10 +17,13 @@ enum TJsonKind : uint32_t {
 // Values taken from a parent (Get, Next) are views on the parent's block and
 // are copied only when they are changed.
 //
-// The dialect is the one the update server speaks: strings without escapes,
-// unsigned integers, true/false, objects and arrays; no null, no blanks
-// before a value's first character. Objects written here keep their keys in
-// ascending byte order and hold no blanks.
+// The dialect is the one the update server speaks: strings, unsigned
+// integers, true/false, objects and arrays; no null, no blanks before a
+// value's first character. Inside a string a backslash takes the next
+// character along, and braces and brackets are text, not structure. Objects
+// written here keep their keys in ascending byte order and hold no blanks;
+// strings written here have their quotation marks, backslashes and control
+// characters escaped, so that any text reads back as it was written.
 class TJsonValue {
  public:
   TJsonValue() = default;
@@ -40,8 +43,8 @@ class TJsonValue {
   // The first textual occurrence of the quoted key and the value after it;
   // the empty value when this is not an object or nothing valid is found.
   TJsonValue Get(const std::string& key) const;
-  // A string without its quotes (no unescaping); `fallback` for a missing
-  // value; the raw text for other kinds.
+  // A string without its quotes and with its escapes undone; `fallback` for
+  // a missing value; the raw text for other kinds.
   std::string AsString(const std::string& fallback) const;
   // A number, or a string of digits; `fallback` otherwise.
   int32_t AsInteger(int32_t fallback) const;
@@ -56,7 +59,7 @@ class TJsonValue {
   // other kinds, into a container whose brackets do not balance, or when
   // `value` has no text.
   void Set(const std::string& key, const TJsonValue& value);
-  // Set with a string value; `text` is written between quotes as it is.
+  // Set with a string value: `text` escaped, between quotes.
   void SetString(const std::string& key, const std::string& text);
 
   // The command details: Get("DETAILS").

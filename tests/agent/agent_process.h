@@ -61,9 +61,10 @@ class TAgentProcess {
   bool IsRunning();
   // Types text on the program's console.
   void Type(const std::string& text);
-  // Waits for the end. A key that is not empty is typed again every so often
-  // while waiting, so that one is there whenever the program looks.
-  bool WaitForExit(const std::string& key = "");
+  // Waits up to waitMs for the end. A key that is not empty is typed again
+  // every so often while waiting, so that one is there whenever the program
+  // looks.
+  bool WaitForExit(const std::string& key = "", int waitMs = kGenerousWaitMs);
   int ExitCode() const;
   long Id() const;
 

@@ -15,8 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point Deadline() {
-  return Clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
+Clock::time_point Deadline(int waitMs = kGenerousWaitMs) {
+  return Clock::now() + std::chrono::milliseconds(waitMs);
 }
 
 // Appends what fd has within waitMs; false once the writer is gone.
@@ -110,13 +110,13 @@ struct TAgentProcess::Native {
 
 TAgentProcess::TAgentProcess(const TAgentFolder& folder, const char* argument)
     : native_(new Native) {
-  // A terminal that neither echoes the keys typed nor rewrites line ends, so
-  // the output is compared byte for byte; it starts in line mode as a user's
-  // terminal would.
+  // A terminal that starts as a user's would, in line mode with echo, but
+  // does not rewrite line ends, so the output is compared byte for byte. A
+  // test types keys only while the program has taken them (unseen).
   termios settings = {};
   settings.c_iflag = ICRNL;
   settings.c_cflag = CS8 | CREAD;
-  settings.c_lflag = ICANON | ISIG;
+  settings.c_lflag = ICANON | ISIG | ECHO;
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VINTR] = 3;
   settings.c_cc[VEOF] = 4;
@@ -157,8 +157,8 @@ void TAgentProcess::Type(const std::string& text) {
   }
 }
 
-bool TAgentProcess::WaitForExit(const std::string& key) {
-  const auto deadline = Deadline();
+bool TAgentProcess::WaitForExit(const std::string& key, int waitMs) {
+  const auto deadline = Deadline(waitMs);
   auto nextKey = Clock::now();
   while (IsRunning() && Clock::now() < deadline) {
     if (!key.empty() && Clock::now() >= nextKey) {

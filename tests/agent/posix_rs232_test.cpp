@@ -138,3 +138,4 @@ std::unique_ptr<TRS232TestLine> OpenRS232TestLine(std::string*) { return OpenPty
 // No link names it and there is no 65535th built-in port.
 uint16_t MissingRS232Port() { return 65535; }
 int32_t MissingRS232PortError() { return ENOENT; }
+int32_t RS232WriteTimeoutError() { return ETIMEDOUT; }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -57,15 +60,42 @@ TEST(AgentLinuxService, TermAndIntEndTheServiceCleanly) {
   }
 }
 
-TEST(AgentLinuxConsole, KeyPressEndsTheConsoleRun) {
-  TAgentFolder folder;
-  folder.WriteFile("agent.ini", "Enabled=1\n");
-  folder.WriteFile("pinpad.ini", "ComPort=7\n");
-  TAgentProcess agent(folder, "run");
-  ASSERT_TRUE(agent.WaitForOutput(RunningText(7))) << agent.Output();
-  ASSERT_TRUE(agent.WaitForExit("q"));
-  EXPECT_EQ(0, agent.ExitCode());
-  EXPECT_EQ(RunningText(7), agent.Output());
+tcflag_t LocalFlags(int terminal) {
+  termios settings{};
+  tcgetattr(terminal, &settings);
+  return settings.c_lflag;
+}
+
+// While the console run relays it takes the keys one by one and unseen.
+// However it ends (a key, Ctrl+C, SIGTERM), it ends cleanly and gives the
+// terminal back with line editing and echo, as it found it.
+TEST(AgentLinuxConsole, KeyOrSignalEndsTheRunAndGivesTheTerminalBack) {
+  for (int sig : {0, SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    TAgentFolder folder;
+    folder.WriteFile("agent.ini", "Enabled=1\n");
+    folder.WriteFile("pinpad.ini", "ComPort=7\n");
+    TAgentProcess agent(folder, "run");
+    ASSERT_TRUE(agent.WaitForOutput(RunningText(7))) << agent.Output();
+    // The program's terminal, through a descriptor that outlives the program.
+    const int terminal = open(("/proc/" + std::to_string(agent.Id()) + "/fd/0").c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
+    while ((LocalFlags(terminal) & (ICANON | ECHO)) != 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(0u, LocalFlags(terminal) & (ICANON | ECHO)) << "the keys are not taken";
+    if (sig == 0) {
+      agent.Type("q");
+    } else {
+      kill(static_cast<pid_t>(agent.Id()), sig);
+    }
+    ASSERT_TRUE(agent.WaitForExit());
+    EXPECT_EQ(0, agent.ExitCode());
+    EXPECT_EQ(RunningText(7), agent.Output());
+    EXPECT_EQ(static_cast<tcflag_t>(ICANON | ECHO), LocalFlags(terminal) & (ICANON | ECHO));
+    close(terminal);
+  }
 }
 
 // Every registration test writes into a folder of its own: the machine's

@@ -148,10 +148,11 @@ TEST(RelayLoop, FailedOpenIsRetriedEveryFiveSecondsUntilStopped) {
   world.link.openSucceeds = false;
   TAgentState state(FakeWorld::kPort);
   world.whenTimePasses = [&](uint32_t now) {
-    if (now == 20000) state.RequestStop();
+    if (now == 17000) state.RequestStop();
   };
   world.Run(state, false);
   EXPECT_EQ((std::vector<uint32_t>{0, 5000, 10000, 15000}), world.link.opens);
+  EXPECT_EQ(17000u, world.now) << "a stop cuts the pause short";
   EXPECT_EQ((std::vector<bool>{false, false, false, false}), world.link.openedWaiting)
       << "the loop must not wait for the PIN pad to answer";
   EXPECT_EQ(0, world.network.opens) << "nothing to relay while the port is not open";
@@ -186,7 +187,7 @@ TEST(RelayLoop, DisablingClosesThePortAndEnablingReopensItAfterThePause) {
   EXPECT_EQ(2, world.network.closes) << "the PC side is closed with the port";
 }
 
-TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsAfterThePause) {
+TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsWithoutAPause) {
   FakeWorld world;
   TAgentState state(FakeWorld::kPort);
   world.whenTimePasses = [&](uint32_t now) {
@@ -195,7 +196,7 @@ TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsAfterThePause) {
   world.Run(state, false);
   EXPECT_EQ((std::vector<uint32_t>{1000}), world.link.closes);
   EXPECT_EQ(1u, world.link.opens.size());
-  EXPECT_EQ(6000u, world.now) << "one 5-second pause after the close, then the end";
+  EXPECT_EQ(1000u, world.now) << "no pause after a close for a stop";
   EXPECT_EQ(50u, world.link.polls.size()) << "one poll per 20 ms turn";
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -109,6 +110,61 @@ TEST_F(RS232Link, HandsALargeWriteToTheLineWhole) {
   farEnd.join();
   EXPECT_EQ(sent, static_cast<int32_t>(bytes.size()));
   EXPECT_TRUE(received == bytes) << received.size() << " of " << bytes.size() << " bytes came, or not as sent";
+}
+
+// A far end that stops reading: the writes that fill the line succeed, the
+// first one the line does not take fails once the write budget has passed
+// (a frame lost, as on any failed write) and so does the next; once the far
+// end reads again, the port writes as before. The time-outs hold also when
+// the driver refused the line settings.
+TEST_F(RS232Link, AWriteTheStalledLineDoesNotTakeFailsAndTheLineRecovers) {
+  TRS232Settings refused;
+  refused.byteSize = 9;
+  for (const TRS232Settings& settings : {TRS232Settings(), refused}) {
+    SCOPED_TRACE(static_cast<int>(settings.byteSize));
+    Connection nearEnd = OpenNear(*ports_, settings);
+    ASSERT_TRUE(nearEnd);
+    const std::string chunk(4096, 's');
+    const uint32_t size = static_cast<uint32_t>(chunk.size());
+    // Far more than any line holds before it stops taking bytes.
+    constexpr size_t kFlood = 4 * 1024 * 1024;
+    size_t taken = 0;
+    int32_t stalled = 0;
+    std::vector<int32_t> codes;
+    int32_t again = 0;
+    // The writes run beside the test: one that waits for ever makes the test
+    // fail instead of hanging the run.
+    std::future<void> writes = std::async(std::launch::async, [&] {
+      while (taken < kFlood && (stalled = nearEnd->Send(chunk.data(), size)) == static_cast<int32_t>(size)) {
+        taken += size;
+      }
+      codes = nearEnd->GetLastResult().Codes();
+      again = nearEnd->Send(chunk.data(), size);
+    });
+    if (writes.wait_for(std::chrono::milliseconds(kRS232QuietGiveUpMs)) != std::future_status::ready) {
+      ADD_FAILURE() << "a write waits for the far end to read";
+      while (writes.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        line_->ReceiveFar(chunk.size());
+      }
+      continue;
+    }
+    ASSERT_LT(taken, kFlood) << "the line never stopped taking bytes";
+    EXPECT_EQ(-1, stalled);
+    const std::vector<int32_t> timedOut = {RESULT_RS232_IO_FAILED,
+                                           RESULT_RS232_SYSTEM_ERROR + RS232WriteTimeoutError()};
+    EXPECT_EQ(timedOut, codes);
+    EXPECT_EQ(-1, again) << "the line has not moved";
+
+    EXPECT_EQ(taken, line_->ReceiveFar(taken).size());
+    EXPECT_EQ(static_cast<int32_t>(size), nearEnd->Send(chunk.data(), size)) << "the line moves again";
+    // What the line still holds (a part of the failed write among it) is
+    // read up to a last mark, so that the next case finds it empty.
+    ASSERT_EQ(1, nearEnd->Send("!", 1));
+    std::string read;
+    do {
+      read = line_->ReceiveFar(1);
+    } while (!read.empty() && read.back() != '!');
+  }
 }
 
 TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {

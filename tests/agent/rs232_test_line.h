@@ -30,6 +30,8 @@ std::unique_ptr<TRS232TestLine> OpenRS232TestLine(std::string* whyNot);
 // for opening it.
 uint16_t MissingRS232Port();
 int32_t MissingRS232PortError();
+// The operating system's error number behind a write that timed out.
+int32_t RS232WriteTimeoutError();
 
 // Give up reading from a line that has been quiet this long.
 constexpr int kRS232QuietGiveUpMs = 20000;

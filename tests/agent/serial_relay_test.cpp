@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -279,7 +280,16 @@ class TrickleNetwork : public INetworkInterface {
   std::string written;
 };
 
-TEST(SerialHostTable, FloodingHostIsReadOnlyAsFastAsTheLineDrains) {
+// Data bytes of the id in the messages sent from the index on.
+size_t RelayedBytes(const std::vector<TSerialMessage>& sent, uint32_t id, size_t from = 0) {
+  size_t bytes = 0;
+  for (size_t i = from; i < sent.size(); ++i) {
+    if (sent[i].type == MSG_DATA_TO_CLIENT && sent[i].id == id) bytes += sent[i].data.Length();
+  }
+  return bytes;
+}
+
+TEST(SerialHostTable, FloodingHostIsReadOnlyAsFastAsTheLineDrainsAndLeavesOthersTheirShare) {
   uint32_t now = 0;
   FakeSerialEnvironment environment(now);
   std::unique_ptr<INetworkInterface> pc(NewPlatformEthernetInterface(nullptr));
@@ -288,39 +298,64 @@ TEST(SerialHostTable, FloodingHostIsReadOnlyAsFastAsTheLineDrains) {
   SlowSender sender;
   THostConnectionTable table(environment, sender);
 
-  uint16_t port = 0;
-  auto host = ListenOnFreePort(pc.get(), &port);
-  ASSERT_TRUE(host);
-  TSerialMessage connect = Message(MSG_CONNECT, 1);
-  connect.address = kLoopback;
-  connect.port = port;
-  table.Open(connect);
+  // Host 1 floods; host 2, on a higher id, has a short answer to give.
+  std::unique_ptr<IConnection> hosts[2];
+  for (uint32_t id : {1u, 2u}) {
+    uint16_t port = 0;
+    hosts[id - 1] = ListenOnFreePort(pc.get(), &port);
+    ASSERT_TRUE(hosts[id - 1]);
+    TSerialMessage connect = Message(MSG_CONNECT, id);
+    connect.address = kLoopback;
+    connect.port = port;
+    table.Open(connect);
+  }
+  IConnection& flood = *hosts[0];
+  IConnection& answer = *hosts[1];
   ASSERT_TRUE(PollUntil([&] {
     table.Service();
-    return host->GetState() == CONNECTION_CONNECTED && !sender.sent.empty();
+    return flood.GetState() == CONNECTION_CONNECTED && answer.GetState() == CONNECTION_CONNECTED &&
+           sender.sent.size() == 2;
   }));
 
   const std::string chunk(65536, 'f');
   size_t written = 0;
-  for (int i = 0; i < 8; ++i) {
-    const int32_t n = host->Send(chunk.data(), static_cast<uint32_t>(chunk.size()));
-    if (n > 0) written += static_cast<size_t>(n);
-  }
+  auto fill = [&] {
+    for (int i = 0; i < 8; ++i) {
+      const int32_t n = flood.Send(chunk.data(), static_cast<uint32_t>(chunk.size()));
+      if (n > 0) written += static_cast<size_t>(n);
+    }
+  };
+  fill();
   ASSERT_GT(written, THostConnectionTable::kMaxBacklog * 2);
   for (int i = 0; i < 200; ++i) table.Service();
   EXPECT_LT(sender.backlog, THostConnectionTable::kMaxBacklog + 2 * THostConnectionTable::kMaxChunk);
 
-  size_t relayed = 0;
+  // While host 1 keeps its socket full and the line carries 1 KiB a pass,
+  // host 2's few bytes go out after at most a backlog's worth of host 1's,
+  // however much host 1 has to send.
+  ASSERT_EQ(11, answer.Send("for the pad", 11));
+  const size_t answeredFrom = sender.sent.size();
+  const size_t floodBound = THostConnectionTable::kMaxBacklog + THostConnectionTable::kMaxChunk;
+  ASSERT_TRUE(PollUntil([&] {
+    sender.backlog -= std::min<size_t>(sender.backlog, 1024);
+    fill();
+    table.Service();
+    return RelayedBytes(sender.sent, 2, answeredFrom) != 0 ||
+           RelayedBytes(sender.sent, 1, answeredFrom) > 8 * floodBound;
+  }));
+  size_t floodFirst = 0;
+  for (size_t i = answeredFrom; i < sender.sent.size() && sender.sent[i].id != 2; ++i) {
+    floodFirst += sender.sent[i].data.Length();
+  }
+  EXPECT_LE(floodFirst, floodBound) << "bytes of the flood relayed ahead of the answer";
+
   ASSERT_TRUE(PollUntil([&] {
     sender.backlog = 0;  // the line has carried everything
     table.Service();
-    relayed = 0;
-    for (const auto& message : sender.sent) {
-      if (message.type == MSG_DATA_TO_CLIENT) relayed += message.data.Length();
-    }
-    return relayed >= written;
+    return RelayedBytes(sender.sent, 1) >= written;
   }));
-  EXPECT_EQ(written, relayed);
+  EXPECT_EQ(written, RelayedBytes(sender.sent, 1));
+  EXPECT_EQ(11u, RelayedBytes(sender.sent, 2));
   pc->Close();
 }
 

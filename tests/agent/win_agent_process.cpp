@@ -5,8 +5,8 @@
 
 namespace {
 
-ULONGLONG Deadline() {
-  return GetTickCount64() + kGenerousWaitMs;
+ULONGLONG Deadline(int waitMs = kGenerousWaitMs) {
+  return GetTickCount64() + static_cast<ULONGLONG>(waitMs);
 }
 
 // Appends what the pipe holds now, waiting up to waitMs for something; false
@@ -172,8 +172,8 @@ void TAgentProcess::Type(const std::string& text) {
   WriteFile(native_->input, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-bool TAgentProcess::WaitForExit(const std::string& key) {
-  const ULONGLONG deadline = Deadline();
+bool TAgentProcess::WaitForExit(const std::string& key, int waitMs) {
+  const ULONGLONG deadline = Deadline(waitMs);
   ULONGLONG nextKey = GetTickCount64();
   while (IsRunning() && GetTickCount64() < deadline) {
     if (!key.empty() && GetTickCount64() >= nextKey) {

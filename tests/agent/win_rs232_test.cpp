@@ -75,3 +75,4 @@ std::unique_ptr<TRS232TestLine> OpenRS232TestLine(std::string* whyNot) {
 // Above what a COM port number is ever given.
 uint16_t MissingRS232Port() { return 65535; }
 int32_t MissingRS232PortError() { return ERROR_FILE_NOT_FOUND; }
+int32_t RS232WriteTimeoutError() { return ERROR_COUNTER_TIMEOUT; }

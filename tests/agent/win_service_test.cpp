@@ -134,7 +134,7 @@ TEST(AgentWindowsService, RegisterStartStopUnregister) {
 
 // A configured service keeps relaying until the service manager stops it:
 // the stop control answers "stop pending" at once, and the service reports
-// stopped after the relay loop's closing pause.
+// stopped once the relay loop has ended.
 TEST(AgentWindowsService, RunsUntilTheStopControl) {
   TServiceCleanup cleanup;
   TAgentFolder folder("agent stop test");

@@ -120,13 +120,18 @@ bool TPadLine::HandleFrame(const TByteBuffer& content, int* acknowledged) {
   if (content[0] != kFrameData || content.Length() < length + 5) return false;
   const uint16_t crc = SerialCrc16(content.Data(), length + 3);
   if (content[length + 3] != (crc >> 8) || content[length + 4] != (crc & 0xFF)) return false;
-  TByteBuffer ack;
-  ack.Append(kFrameAck);
-  ack.Append(content[1]);
-  ack.Append(uint8_t{0});
-  WriteFrame(WithCrc(ack));
+  WriteAck(content[1]);
+  lastDataSequence_ = content[1];
   stream_.Append(content.Sub(3, length));
   return true;
+}
+
+void TPadLine::WriteAck(uint8_t sequence) {
+  TByteBuffer ack;
+  ack.Append(kFrameAck);
+  ack.Append(sequence);
+  ack.Append(uint8_t{0});
+  WriteFrame(WithCrc(ack));
 }
 
 bool TPadLine::AcceptReset(int waitMs) {

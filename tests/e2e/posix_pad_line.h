@@ -26,6 +26,12 @@ class TPadLine {
   // A DATA frame with the given sequence number; its CRC broken on request.
   void WriteData(uint8_t sequence, const TByteBuffer& payload, bool breakCrc = false);
 
+  // An acknowledgement of the agent's DATA frame with this sequence number,
+  // whether or not the pad has read that frame.
+  void WriteAck(uint8_t sequence);
+  // The sequence number of the last DATA frame from the agent acknowledged.
+  uint8_t LastDataSequence() const { return lastDataSequence_; }
+
   // Waits for the agent's opening reset and acknowledges it.
   bool AcceptReset(int waitMs);
   // Sends a message in DATA frames and waits for each acknowledgement.
@@ -41,5 +47,6 @@ class TPadLine {
   TByteBuffer pending_;  // escaped bytes of the frame arriving now
   bool inFrame_ = false;
   uint8_t sequence_ = 0;
+  uint8_t lastDataSequence_ = 0;
   TByteBuffer stream_;  // message bytes delivered by the agent's frames
 };

@@ -2,8 +2,13 @@
 // other, and hosts on 127.0.0.1: what the PIN pad asks for reaches the hosts
 // and their answers come back.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -40,14 +45,15 @@ TSerialMessage DataToHost(uint32_t id, const std::string& data) {
   return message;
 }
 
-// An agent folder whose COM5 is the given device, enabled, running.
+// An agent folder whose COM5 is the given device, enabled, running in the
+// console (or, without an argument, as the service).
 struct TRunningAgent {
-  explicit TRunningAgent(const std::string& device) {
+  explicit TRunningAgent(const std::string& device, const char* argument = "run") {
     folder.WriteFile("agent.ini", "Enabled=1\r\n");
     folder.WriteFile("pinpad.ini", "ComPort=5\r\n");
     std::filesystem::create_directory(folder.Path() + "/ports");
     std::filesystem::create_symlink(device, ComLink());
-    process = std::make_unique<TAgentProcess>(folder, "run");
+    process = std::make_unique<TAgentProcess>(folder, argument);
   }
   std::string ComLink() const { return folder.Path() + "/ports/com5"; }
 
@@ -180,6 +186,49 @@ TEST(AgentEndToEnd, FollowsThePortAndTheEnabledSwitch) {
   EXPECT_TRUE(pad.AgentEndClosed(kPortRetryWaitMs)) << "the port is released";
   agent.folder.WriteFile("agent.ini", "Enabled=1\r\n");
   EXPECT_TRUE(pad.AcceptReset(kPortRetryWaitMs)) << "the port is taken again";
+}
+
+// A pad that stops reading the line while a host floods it: the agent's
+// write into the full line fails within its budget, the link drops the host
+// connection as after any failed write, and a stop request still ends the
+// service while the line stands still.
+TEST(AgentEndToEnd, AWriteToAStalledLineFailsAndTheServiceStillStops) {
+  TPadLine pad;
+  TRunningAgent agent(pad.SlavePath(), nullptr);
+  ASSERT_TRUE(pad.AcceptReset(kWaitMs));
+  TTcpListener host;
+  ASSERT_TRUE(pad.Send(ConnectTo(1, host.Port()), kWaitMs));
+  const int flood = host.Accept(kWaitMs);
+  ASSERT_GE(flood, 0);
+  ExpectMessage(pad, MSG_STATUS, 1);
+
+  fcntl(flood, F_SETFL, fcntl(flood, F_GETFL) | O_NONBLOCK);
+  const std::string chunk(65536, 'h');
+  // Keeps the host's socket full; true once the agent has dropped it.
+  auto dropped = [&] {
+    const ssize_t n = send(flood, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK;
+  };
+  ASSERT_FALSE(dropped());
+  ExpectMessage(pad, MSG_DATA_TO_CLIENT, 1);
+  // From here on the pad reads nothing but acknowledges the agent's frames
+  // in order as if it did, so the agent goes on writing into a line that no
+  // longer moves. The acknowledgements cover far more than the line holds.
+  uint8_t sequence = pad.LastDataSequence();
+  constexpr int kAcks = 400;
+  bool gone = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
+  for (int acks = 0; !gone && std::chrono::steady_clock::now() < deadline; ++acks) {
+    if (acks < kAcks) pad.WriteAck(++sequence);
+    gone = dropped();
+    usleep(5000);
+  }
+  close(flood);
+  EXPECT_TRUE(gone) << "the agent still waits for the line";
+
+  kill(static_cast<pid_t>(agent.process->Id()), SIGTERM);
+  EXPECT_TRUE(agent.process->WaitForExit("", kWaitMs)) << "the stop request is not honoured";
+  EXPECT_EQ(0, agent.process->ExitCode());
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(JsonValue, ReadsAsStringAndInteger) {
   EXPECT_EQ("", doc.Get("E").AsString("x"));
   EXPECT_EQ("12", doc.Get("N").AsString("x"));
   EXPECT_EQ("{\"k\":\"v\"}", doc.Get("O").AsString("x"));
-  EXPECT_EQ("a\\", doc.Get("Q").AsString("x"));  // a backslash escapes nothing
+  EXPECT_EQ("a\"", doc.Get("Q").AsString("x"));  // an escaped quotation mark is part of the string
   EXPECT_EQ(12, doc.Get("S").AsInteger(7));
   EXPECT_EQ(7, doc.Get("E").AsInteger(7));
   EXPECT_EQ(7, doc.Get("B").AsInteger(7));
@@ -115,11 +115,37 @@ TEST(JsonValue, WritesSortedCompactObjectsAndArrays) {
   request.Set("REPLIES", replies);
   EXPECT_EQ("{\"REPLIES\":[{\"SN\":\"7\"}]}", TextOf(request));
 
-  // A quotation mark is written as it is and ends the string when read back.
-  TJsonValue quoted;
-  quoted.SetString("K", "a\"b");
-  EXPECT_EQ("{\"K\":\"a\"b\"}", TextOf(quoted));
-  EXPECT_EQ("a", quoted.Get("K").AsString(""));
+}
+
+// Braces, brackets, quotation marks and backslashes inside strings are text:
+// whatever a written value holds, every member stays in place, the text stays
+// JSON, and each value reads back as it was written.
+TEST(JsonValue, StringsHoldingStructureCharactersAreText) {
+  const std::vector<std::string> odd = {"12{34", "M}1", "a\"b", "c:\\d\\", "[{\"}]", std::string("\x01\n\0", 3)};
+  TJsonValue object;
+  for (size_t i = 0; i < odd.size(); ++i) object.SetString("K" + std::to_string(i), odd[i]);
+  object.SetString("Z", "last");
+  EXPECT_EQ("{\"K0\":\"12{34\",\"K1\":\"M}1\",\"K2\":\"a\\\"b\",\"K3\":\"c:\\\\d\\\\\",\"K4\":\"[{\\\"}]\","
+            "\"K5\":\"\\u0001\\u000A\\u0000\",\"Z\":\"last\"}",
+            TextOf(object));
+  for (size_t i = 0; i < odd.size(); ++i) EXPECT_EQ(odd[i], object.Get("K" + std::to_string(i)).AsString("?")) << i;
+  EXPECT_EQ(odd.size() + 1, Iterate(object).size());
+
+  // Written into a command's details, they leave the rest of it readable.
+  TJsonValue command{std::string("{\"CMD\":\"CHECK_FILES\",\"DETAILS\":{\"FILES\":[{\"FILE_NAME\":\"a\"}]}}")};
+  command.SetDetail("SN", "1{\"2\\");
+  command.SetDetail("HOST_URL", "h}:80");
+  EXPECT_EQ("[{\"FILE_NAME\":\"a\"}]", TextOf(command.GetDetails().Get("FILES")));
+  EXPECT_EQ("1{\"2\\", command.GetDetails().Get("SN").AsString(""));
+  EXPECT_EQ("h}:80", command.GetDetails().Get("HOST_URL").AsString(""));
+
+  // Server text: escapes undone, structure characters in strings skipped.
+  TJsonValue answer{std::string("{\"A\":{\"B\":\"x}\\\"]\",\"C\":[\"{\",2]},\"D\":\"\\/\\t\\u0041\\u20AC\\q\"}")};
+  EXPECT_EQ("x}\"]", answer.Get("A").Get("B").AsString(""));
+  EXPECT_EQ("[\"{\",2]", TextOf(answer.Get("A").Get("C")));
+  EXPECT_EQ("/\tA\\u20AC\\q", answer.Get("D").AsString(""));
+  EXPECT_EQ((std::vector<std::string>{"A={\"B\":\"x}\\\"]\",\"C\":[\"{\",2]}", "D=\"\\/\\t\\u0041\\u20AC\\q\""}),
+            Iterate(answer));
 }
 
 TEST(JsonValue, WritesOnlySoundText) {

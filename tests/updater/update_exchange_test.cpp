@@ -39,6 +39,13 @@ TEST_F(UpdateExchange, TheReportOfAnEmptyInstallationIsExact) {
             "\"0000000000000000000000000000000000000000\",\"KCV_KLK\":\"000000\",\"MODEL_A\":\"WIN32\","
             "\"MODEL_T\":\"M1\",\"SN\":\"12345\",\"SN_OLD\":\"12345\",\"VERSION_A\":\"30.24.02\"}]}");
 
+  // Arguments holding structure characters of JSON still give every member.
+  TUpdateSession odd("1{\"2\\3}", "M}1");
+  EXPECT_EQ(odd.BuildRequest(),
+            "{\"REPLIES\":[{\"CONF_HASH\":\"0000000000000000000000000000000000000000\",\"ECR_HASH\":"
+            "\"0000000000000000000000000000000000000000\",\"KCV_KLK\":\"000000\",\"MODEL_A\":\"WIN32\","
+            "\"MODEL_T\":\"M}1\",\"SN\":\"1{\\\"2\\\\3}\",\"SN_OLD\":\"1{\\\"2\\\\3}\",\"VERSION_A\":\"30.24.02\"}]}");
+
   folder_.Write("Update/filelist.txt", "cfg.bin\r\n");
   folder_.Write("Update/cfg.bin", "abc");
   const std::string request = session.BuildRequest();
@@ -103,18 +110,26 @@ TEST_F(CheckFilesCommand, ListsWhatItHandledSortedAndStopsAtTheFirstEmptySize) {
   EXPECT_EQ(folder_.Read("filelist.txt"), "a.bin\r\nb.bin\r\n");
 }
 
-TEST_F(CheckFilesCommand, NamesReachingOutsideTheFolderAreRefused) {
+// Names reaching outside the folder, and names Windows opens as devices
+// (whose reading may never end), are refused before anything is opened.
+TEST_F(CheckFilesCommand, NamesReachingOutsideTheFolderOrNamingADeviceAreRefused) {
   folder_.Write("ok.bin", "ok");
   const TJsonValue reply =
       Run(FileEntry("../escape.bin", "4", "X") + "," + FileEntry("/etc/passwd", "4", "X") + "," +
           FileEntry("C:x.bin", "4", "X") + "," + FileEntry("sub\\\\..\\\\..\\\\x", "4", "X") + "," +
+          FileEntry("NUL", "4", "X") + "," + FileEntry("sub/com1.txt", "4", "X") + "," +
           FileEntry("ok.bin", "2", Sha1Hex("ok")));
   EXPECT_EQ(reply.Get("ERR_CODE").AsInteger(-1), RESULT_FILE_NAME_REFUSED);
   EXPECT_EQ(folder_.Read("filelist.txt"), "ok.bin\r\n");
   EXPECT_FALSE(folder_.Exists("../escape.bin"));
 
-  for (const char* good : {"a.bin", "sub/a..b", "..a", "x.new"}) EXPECT_TRUE(IsSafeFileName(good)) << good;
-  for (const char* bad : {"..", "a/../b", "a\\..", "\\\\server\\x", "a\r\nHost: x", "a:stream"}) {
+  for (const char* good : {"a.bin", "sub/a..b", "..a", "x.new", "CONFIG.INI", "COM10", "LPT", "NULL.bin", "xcon",
+                           "con1/a", "a.CON"}) {
+    EXPECT_TRUE(IsSafeFileName(good)) << good;
+  }
+  for (const char* bad : {"..", "a/../b", "a\\..", "\\\\server\\x", "a\r\nHost: x", "a:stream", "CON", "con.txt",
+                          "Aux.tar.gz", "PRN.", "NUL ", "con .x", "COM1", "sub/COM9.log", "lpt5\\a.bin", "LPT0",
+                          "CONIN$", "d/conout$.x"}) {
     EXPECT_FALSE(IsSafeFileName(bad)) << bad;
   }
 }

@@ -2,9 +2,9 @@
 
 namespace {
 
-// No text written here holds a quote, so none needs escaping (the updater
-// reads none): file names are filtered when listed, and the serial stops at
-// the first quote of the report.
+// No text written here needs escaping: file names are filtered when listed,
+// and the serial is taken from the report as it was written there, escapes
+// and all.
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string FileEntry(const TListedFile& file) {
@@ -40,7 +40,12 @@ std::string SerialFromReport(const std::string& report) {
   const size_t start = report.find(key);
   if (start == std::string::npos) return std::string();
   const size_t valueStart = start + key.size();
-  const size_t end = report.find('"', valueStart);
-  if (end == std::string::npos) return std::string();
-  return report.substr(valueStart, end - valueStart);
+  for (size_t end = valueStart; end < report.size(); ++end) {
+    if (report[end] == '\\') {
+      ++end;
+    } else if (report[end] == '"') {
+      return report.substr(valueStart, end - valueStart);
+    }
+  }
+  return std::string();
 }

@@ -15,6 +15,8 @@ const TFaultName kFaultNames[] = {
     {TFaultKind::Stall, "stall", "download sends its head and half its body, then nothing"},
     {TFaultKind::NotFound, "not-found", "download answers 404"},
     {TFaultKind::Reset, "reset", "download connection reset before any answer"},
+    {TFaultKind::HeaderFlood, "header-flood", "download head of header lines without end, at full speed"},
+    {TFaultKind::HeaderDrip, "header-drip", "download head of header lines without end, one every 10 ms"},
     {TFaultKind::ExchangeFail, "exchange-fail", "exchange answers \"success\":false"},
     {TFaultKind::ExchangeBadJson, "exchange-bad-json",
      "exchange answer lacks its opening brace (not a JSON object)"},

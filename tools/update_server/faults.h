@@ -10,6 +10,8 @@ enum class TFaultKind {
   Stall,          // a download sends its head and half its body, then waits
   NotFound,       // a download answers 404
   Reset,          // a download's connection is reset before any answer
+  HeaderFlood,    // a download's head: header lines without end, as fast as they go
+  HeaderDrip,     // a download's head: a short header line every 10 ms, without end
   ExchangeFail,   // the exchange answers "success":false
   ExchangeBadJson,  // the exchange answer is not a JSON object
   ExchangeCut,

@@ -79,8 +79,8 @@ std::string ServerUsage() {
          "  --port-file FILE      also write the port to FILE\n"
          "  --log-file FILE       request lines to FILE instead of standard output\n"
          "  --chunked             send bodies chunked instead of with Content-Length\n"
-         "  --stall-seconds N     how long a stall lasts before the connection closes\n"
-         "                        (default 600)\n"
+         "  --stall-seconds N     how long a stall, or a head without end, lasts before\n"
+         "                        the connection closes (default 600)\n"
          "  --fault KIND[:FILE]   misbehave on purpose, for FILE only when given;\n"
          "                        repeatable. Kinds:\n" +
          FaultHelp() + "  --help                this text\n";

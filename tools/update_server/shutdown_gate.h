@@ -14,7 +14,7 @@ class TShutdownGate {
   }
 
   // Waits up to `duration`; false when the gate closed meanwhile.
-  bool WaitFor(std::chrono::seconds duration) {
+  bool WaitFor(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> lock(mutex_);
     return !changed_.wait_for(lock, duration, [this] { return closed_; });
   }

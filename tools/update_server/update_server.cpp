@@ -1,6 +1,7 @@
 #include "update_server.h"
 #include <vector>
-#include "connection_reset.h"
+#include "connection_socket.h"
+#include "endless_head.h"
 #include "exchange_answer.h"
 #include "folder_listing.h"
 
@@ -72,6 +73,13 @@ void TUpdateServer::AnswerDownload(const httplib::Request& req, httplib::Respons
   if (folder.empty() || options_.faults.Applies(TFaultKind::NotFound, name) ||
       !ReadServedFile(folder, name, &content)) {
     res.status = 404;
+    return;
+  }
+  const bool flood = options_.faults.Applies(TFaultKind::HeaderFlood, name);
+  if (flood || options_.faults.Applies(TFaultKind::HeaderDrip, name)) {
+    res.status = 200;  // what the head says; the library's own answer goes nowhere
+    CurrentSentBody().note = SendEndlessHead(req, flood ? THeadStream::Flood : THeadStream::Drip,
+                                             std::chrono::seconds(options_.stallSeconds), gate_);
     return;
   }
   if (options_.faults.Applies(TFaultKind::WrongSize, name)) content += 'X';

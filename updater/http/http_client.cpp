@@ -71,11 +71,20 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-// Leading blanks, then hexadecimal digits; whatever follows them (chunk
-// extensions) is ignored. No digit at all is a broken body.
+bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A hexadecimal number as "%lx" reads one: leading white space, an optional
+// '+', an optional "0x" or "0X", then the digits; whatever follows them
+// (chunk extensions) is ignored. "0x" before no digit is the number 0 with
+// "x..." after it. A '-' or no digit at all is a broken body.
 bool ParseChunkSize(const std::string& line, uint64_t* size) {
   size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  while (i < line.size() && IsWhiteSpace(line[i])) ++i;
+  if (i < line.size() && line[i] == '+') ++i;
+  if (i + 2 < line.size() && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X') &&
+      HexDigitValue(line[i + 2]) >= 0) {
+    i += 2;
+  }
   if (i == line.size() || HexDigitValue(line[i]) < 0) return false;
   int64_t total = 0;
   for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {
@@ -261,13 +270,37 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
     return TResult(RESULT_HTTP_BAD_STATUS);
   }
 
+  const bool inMemory = downloadFile.empty();
+  std::unique_ptr<ITimer> headDeadline = StartTimer(timeouts_.headerSection);
+  std::unique_ptr<ITimer> answerDeadline = inMemory ? StartTimer(timeouts_.answerInMemory) : nullptr;
   bool chunked = false;
   uint64_t contentLength = 0;
+  result = ReadHeaders(headDeadline.get(), &chunked, &contentLength, response);
+  if (!result.Succeeded()) return result;
+
+  if (inMemory) {
+    TBodySink sink(response);
+    return chunked ? ReadChunkedBody(sink, answerDeadline.get())
+                   : ReadBodyBytes(contentLength, sink, answerDeadline.get());
+  }
+  // Created even for an empty body, so that no older file of that name is
+  // taken for this download.
+  IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE) : nullptr;
+  if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
+  TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
+  return chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
+}
+
+TResult THttpClient::ReadHeaders(ITimer* deadline, bool* chunked, uint64_t* contentLength, std::string& response) {
+  uint32_t lines = 0;
+  size_t bytes = 0;
   for (;;) {
     std::string line;
-    result = ReadLine(timeouts_.headerLine, line);
+    const TResult result = ReadLine(timeouts_.headerLine, line, deadline);
     if (!result.Succeeded()) return result;
-    if (line.empty()) break;
+    if (line.empty()) return TResult();
+    bytes += line.size() + 2;
+    if (++lines > kMaxHeaderLines || bytes > kMaxHeaderBytes) return TResult(RESULT_HTTP_BAD_LINE);
     const size_t separator = line.find(": ");
     if (separator == std::string::npos) {
       response = line;
@@ -276,40 +309,29 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
     Trace(line + "\n");
     const std::string name = line.substr(0, separator);
     const std::string value = line.substr(separator + 2);
-    if (value == "chunked") chunked = true;
-    if (EqualsIgnoringCase(name, "Content-Length")) contentLength = ParseContentLength(value);
+    if (value == "chunked") *chunked = true;
+    if (EqualsIgnoringCase(name, "Content-Length")) *contentLength = ParseContentLength(value);
   }
-
-  if (downloadFile.empty()) {
-    TBodySink sink(response);
-    return chunked ? ReadChunkedBody(sink) : ReadBodyBytes(contentLength, sink);
-  }
-  // Created even for an empty body, so that no older file of that name is
-  // taken for this download.
-  IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE) : nullptr;
-  if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
-  TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
-  return chunked ? ReadChunkedBody(sink) : ReadBodyBytes(contentLength, sink);
 }
 
-TResult THttpClient::ReadChunkedBody(TBodySink& sink) {
+TResult THttpClient::ReadChunkedBody(TBodySink& sink, ITimer* deadline) {
   std::string line;
-  TResult result = ReadLine(timeouts_.headerLine, line);
+  TResult result = ReadLine(timeouts_.headerLine, line, deadline);
   for (;;) {
     if (!result.Succeeded()) return result;
     uint64_t size = 0;
     if (!ParseChunkSize(line, &size)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     // The last chunk ends the body; a trailer is not read.
     if (size == 0) return TResult();
-    result = ReadBodyBytes(size, sink);
+    result = ReadBodyBytes(size, sink, deadline);
     if (!result.Succeeded()) return result;
     // The empty line that closes the chunk's data, then the next size line.
-    result = ReadLine(timeouts_.headerLine, line);
-    if (result.Succeeded()) result = ReadLine(timeouts_.headerLine, line);
+    result = ReadLine(timeouts_.headerLine, line, deadline);
+    if (result.Succeeded()) result = ReadLine(timeouts_.headerLine, line, deadline);
   }
 }
 
-TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
+TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* deadline) {
   std::unique_ptr<ITimer> stall = StartTimer(timeouts_.bodyStall);
   // Large pieces: each one costs a socket call and a file write.
   std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(length, kBodyPieceSize)));
@@ -318,7 +340,7 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
     const int32_t count = connection_->Receive(piece.data(), wanted);
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
-      if (stall->IsExpired()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       continue;
     }
     stall->Restart(timeouts_.bodyStall);
@@ -329,7 +351,7 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink) {
   return TResult();
 }
 
-TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line) {
+TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, ITimer* deadline) {
   std::unique_ptr<ITimer> timer = StartTimer(milliseconds);
   std::string stored;
   // The clock is read only while waiting: reading it yields the processor,
@@ -339,7 +361,7 @@ TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line) {
     const int32_t count = connection_->Receive(&byte, 1);
     if (count < 0) break;
     if (count == 0) {
-      if (timer->IsExpired()) break;
+      if (timer->IsExpired() || (deadline && deadline->IsExpired())) break;
       GetSystem()->ProcessIdle();
       continue;
     }

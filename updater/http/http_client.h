@@ -9,6 +9,7 @@
 #include "url.h"
 
 class IFileSystem;
+class ITimer;
 class TBodySink;
 
 // Result codes of the HTTP client.
@@ -30,11 +31,18 @@ enum : int32_t {
 };
 
 // How long the client waits for each stage of an exchange, in milliseconds.
+// A server that drips its answer is bounded by the last two: the header
+// section has a deadline of its own, and so has an answer kept in memory as
+// a whole (the exchange's answer, a few kilobytes of commands). A download's
+// body has none: it may take hours on a slow link while it progresses, and
+// it is bounded by its listed size and the stall time instead.
 struct THttpTimeouts {
   uint32_t connect = 15000;
   uint32_t statusLine = 15000;  // the owner's response time-out
   uint32_t headerLine = 15000;  // header lines and chunk-size lines
   uint32_t bodyStall = 90000;   // longest pause inside a body (and a send)
+  uint32_t headerSection = 30000;   // all header lines, from the end of the status line
+  uint32_t answerInMemory = 600000;  // the rest of an answer kept in memory, likewise
 };
 
 // Download progress of a body written to a file of known expected size.
@@ -80,6 +88,11 @@ class THttpClient {
   // A body kept in memory never grows beyond this; a larger one fails the
   // exchange rather than exhaust the process.
   static constexpr size_t kMaxBodyInMemory = 16u * 1024 * 1024;
+  // A header section larger than either (lines, or bytes with their CR LF)
+  // fails the exchange: real servers send a few dozen lines at most, and
+  // this is all of an answer's head that reaches the trace.
+  static constexpr uint32_t kMaxHeaderLines = 100;
+  static constexpr size_t kMaxHeaderBytes = 64u * 1024;
 
   // The request head for the target: a GET without a body, a POST announcing
   // bodyLength bytes.
@@ -92,9 +105,11 @@ class THttpClient {
   void MoveToNextChannel();
   TResult SendRequest(const std::string& body);
   TResult ReceiveResponse(std::string& response, const std::string& downloadFile);
-  TResult ReadLine(uint32_t milliseconds, std::string& line);
-  TResult ReadChunkedBody(TBodySink& sink);
-  TResult ReadBodyBytes(uint64_t length, TBodySink& sink);
+  TResult ReadHeaders(ITimer* deadline, bool* chunked, uint64_t* contentLength, std::string& response);
+  // Each read also ends when `deadline` (if any) has expired.
+  TResult ReadLine(uint32_t milliseconds, std::string& line, ITimer* deadline = nullptr);
+  TResult ReadChunkedBody(TBodySink& sink, ITimer* deadline);
+  TResult ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* deadline);
 
   std::unique_ptr<TBufferedConnection> connection_;
   IFileSystem* downloadFiles_ = nullptr;  // not owned

@@ -4,7 +4,8 @@
 # it, against the update server on 127.0.0.1. RUNNER is empty for the native
 # build, else the Wine runner of the Windows build. SCENARIO:
 #   update       a fresh installation brought up to date, then kept so
-#   faults       every server fault but the stall: its code, files intact
+#   faults       every server fault but the stall: its code, files intact,
+#                the trace small, an endless head given up at its bounds
 #   stall        a download that stops in mid-body
 #   unreachable  nobody listens: the connection code, nothing touched
 set -u
@@ -148,18 +149,26 @@ scenario_update() {
   echo "ok: calls from threads"
 }
 
-# fault_case FAULT CODE: against an up-to-date copy of the baseline, with
-# big.bin and softkeys.ini changed on the server.
+# fault_case FAULT CODE [STALL-SECONDS]: against an up-to-date copy of the
+# baseline, with big.bin and softkeys.ini changed on the server, which keeps
+# a stall or an endless head going for STALL-SECONDS (default 120).
 fault_case() {
-  local fault=$1 code=$2 install=$work/case
-  rm -rf "$install"
+  local fault=$1 code=$2 install=$work/case traced
+  rm -rf "$install" "$work/server.log"
   cp -a "$work/baseline" "$install"
-  start_server --fault "$fault" --stall-seconds 120
+  start_server --fault "$fault" --stall-seconds "${3:-120}"
   printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
   snapshot "$install" >"$work/before"
+  traced=$(wc -c <"$install/qetrace.txt")
   call "$install"
   stop_server
   expect_result "$fault" "$code"
+  traced=$(($(wc -c <"$install/qetrace.txt") - traced))
+  [ "$traced" -le 1048576 ] || fail "$fault: the call traced $traced bytes"
+  case $fault in
+    header-*)
+      grep -q 'big.bin.* hung-up$' "$work/server.log" || fail "$fault: the server outlasted the client: $(grep big.bin "$work/server.log")" ;;
+  esac
   case $fault in
     exchange-*)
       snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "$fault: the installation changed" ;;
@@ -190,6 +199,8 @@ scenario_faults() {
   fault_case cut:big.bin 27003
   fault_case not-found:big.bin 27007
   fault_case reset:big.bin 27006
+  fault_case header-flood:big.bin 27006 20
+  fault_case header-drip:big.bin 27006 20
   fault_case exchange-fail 27013
   fault_case exchange-bad-json 27012
   fault_case exchange-cut 27003

@@ -18,7 +18,15 @@ THttpTimeouts ShortTimeouts() {
   timeouts.statusLine = 300;
   timeouts.headerLine = 300;
   timeouts.bodyStall = 300;
+  timeouts.headerSection = 600;
+  timeouts.answerInMemory = 1000;
   return timeouts;
+}
+
+std::string Repeated(const std::string& piece, size_t times) {
+  std::string all;
+  for (size_t i = 0; i < times; ++i) all += piece;
+  return all;
 }
 
 class HttpClient : public ::testing::Test {
@@ -94,6 +102,9 @@ TEST_F(HttpClient, AnswersEachBrokenOrHostileResponseWithItsCode) {
        ""},
       {"chunks without end", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"}, TPeerEnd::Hold, 27006,
        "abc"},
+      {"chunk sizes with a sign or a 0x", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n0x3\r\nabc\r\n+2\r\nde\r\n"
+                                           " +0X1;ext\r\nf\r\n0x\r\n\r\n"},
+       TPeerEnd::Hold, 0, "abcdef"},
   };
   client.SetTimeouts(ShortTimeouts());
   for (const TResponseCase& one : cases) {
@@ -101,6 +112,45 @@ TEST_F(HttpClient, AnswersEachBrokenOrHostileResponseWithItsCode) {
     EXPECT_EQ(Get(peer).GetCode(), one.code) << one.what;
     EXPECT_EQ(response, one.response) << one.what;
   }
+}
+
+// A server that floods or drips its answer holds the client only so long,
+// and only so much of it reaches the trace; a download that keeps coming
+// slowly is not cut.
+TEST_F(HttpClient, FloodsAndDripsAreCutShortButASlowDownloadIsNot) {
+  THttpTimeouts timeouts = ShortTimeouts();
+  timeouts.headerLine = 2000;
+  timeouts.bodyStall = 2000;
+  client.SetTimeouts(timeouts);
+  const std::string longLine = "X-Flood: " + std::string(1000, 'f') + "\r\n";
+  for (const std::string& flood : {Repeated("X-Flood: 1\r\n", THttpClient::kMaxHeaderLines + 1),
+                                   Repeated(longLine, THttpClient::kMaxHeaderBytes / longLine.size() + 1)}) {
+    THttpPeer peer({kOkHead + flood + "Content-Length: 0\r\n\r\n"});
+    TTraceCapture trace;
+    EXPECT_EQ(Get(peer).GetCode(), 27006) << flood.size();
+    EXPECT_LE(trace.Appended().size(), THttpClient::kMaxHeaderBytes + 4096);
+  }
+
+  // Pieces come 30 ms apart: a line or a body byte at a time, far longer
+  // than the deadlines, never as long as a line or stall time.
+  std::vector<std::string> headerDrip{kOkHead};
+  headerDrip.insert(headerDrip.end(), 60, "X-Drip: 1\r\n");
+  headerDrip.push_back("Content-Length: 0\r\n\r\n");
+  THttpPeer slowHead(headerDrip);
+  EXPECT_EQ(Get(slowHead).GetCode(), 27006);
+
+  std::vector<std::string> bodyDrip{kOkHead + "Content-Length: 60\r\n\r\n"};
+  bodyDrip.insert(bodyDrip.end(), 60, "b");
+  THttpPeer slowAnswer(bodyDrip);
+  EXPECT_EQ(Get(slowAnswer).GetCode(), 27003);
+  EXPECT_LT(response.size(), 60u);
+
+  TFilesTempDir folder;
+  client.SetDownloadFileSystem(&folder.Files());
+  client.SetProgress(TDownloadProgress{60, 0, 0});
+  THttpPeer slowDownload(bodyDrip);
+  EXPECT_EQ(Get(slowDownload, "TMP.TMP").GetCode(), 0);
+  EXPECT_EQ(folder.Read("TMP.TMP"), std::string(60, 'b'));
 }
 
 TEST_F(HttpClient, RefusesToHoldAnAnswerLargerThanItsMemoryLimit) {

@@ -3,8 +3,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <gtest/gtest.h>
@@ -125,8 +127,9 @@ TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAtEachRequest) {
             Ask(port_, Report("12345")).body);
 
   WriteFile(root_ / "release" / "b.bin", "abcd");
-  const std::string second = Ask(port_, Report("12345")).body;
+  const std::string second = Ask(port_, Report("12\\\"3")).body;
   EXPECT_NE(std::string::npos, second.find(Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4)));
+  EXPECT_NE(std::string::npos, second.find("\"SN\":\"12\\\"3\"")) << "the serial is echoed escapes and all";
 }
 
 TEST_F(UpdateServerTest, DownloadsComeFromTheFolderOfTheirTarget) {
@@ -191,6 +194,46 @@ TEST_F(UpdateServerTest, ResetsAnswerNothing) {
   }
   EXPECT_EQ("", Ask(port_, Download("a.txt")).body);
   EXPECT_EQ("abc", Ask(port_, Download("Updater.dll", "&ECR=1")).body);
+}
+
+// The request log's lines once one holds `word`, or all of it after five
+// seconds: each line is written when its answer is over.
+std::string LogOnceItHolds(const fs::path& log, const std::string& word) {
+  std::string text;
+  for (int turn = 0; turn < 100 && text.find(word) == std::string::npos; ++turn) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in(log);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return text;
+}
+
+TEST_F(UpdateServerTest, EndlessHeadsLastUntilTheClientLeavesOrTheStallTime) {
+  options_.stallSeconds = 1;
+  Start({"header-flood:b.bin", "header-drip:a.txt"});
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port_));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+  const std::string request = Download("b.bin");
+  ASSERT_EQ(ssize_t(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+  std::string flood;
+  char buffer[4096];
+  for (ssize_t count = 1; count > 0 && flood.size() < 100000;) {
+    count = recv(fd, buffer, sizeof buffer, 0);
+    if (count > 0) flood.append(buffer, size_t(count));
+  }
+  close(fd);
+  EXPECT_EQ(0u, flood.find("HTTP/1.1 200 OK\r\nX-Flood-1: ffff"));
+  EXPECT_EQ(std::string::npos, flood.find("\r\n\r\n"));
+  EXPECT_NE(std::string::npos, LogOnceItHolds(options_.logFile, "hung-up").find("b.bin&terminalSN=12345 200 0 header-flood"));
+
+  const TWireAnswer drip = Ask(port_, Download("a.txt"));
+  EXPECT_EQ(0u, drip.head.find("HTTP/1.1 200 OK\r\nX-Drip-1: 1\r\nX-Drip-2: 1\r\n"));
+  EXPECT_EQ(std::string::npos, drip.head.find("\r\n\r\n"));
+  EXPECT_NE(std::string::npos, LogOnceItHolds(options_.logFile, "outlasted").find("lines outlasted"));
 }
 
 TEST_F(UpdateServerTest, ExchangeFaultsSpoilOnlyTheAnswer) {

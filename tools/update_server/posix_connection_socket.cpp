@@ -1,4 +1,4 @@
-#include "connection_reset.h"
+#include "connection_socket.h"
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -15,9 +15,11 @@ bool IsPort(int (*query)(int, sockaddr*, socklen_t*), int fd, int port) {
          address.sin_family == AF_INET && ntohs(address.sin_port) == port;
 }
 
+}  // namespace
+
 // The library hands handlers no socket, so the connection is found among the
 // process's descriptors by its two ports.
-int FindConnection(const httplib::Request& req) {
+int FindConnectionSocket(const httplib::Request& req) {
   DIR* descriptors = opendir("/proc/self/fd");
   if (!descriptors) return -1;
   int found = -1;
@@ -33,19 +35,15 @@ int FindConnection(const httplib::Request& req) {
   return found;
 }
 
-}  // namespace
-
-bool ResetConnection(const httplib::Request& req) {
-  const int fd = FindConnection(req);
-  if (fd < 0) return false;
+bool ResetSocket(int socket) {
   const linger abortive{1, 0};
-  setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+  setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
   // An unconnected socket takes the descriptor's place in one step, so the
   // number is never free for another connection while the library still
   // holds it; dropping the last reference to the connection resets it.
-  const int placeholder = socket(AF_INET, SOCK_STREAM, 0);
+  const int placeholder = ::socket(AF_INET, SOCK_STREAM, 0);
   if (placeholder < 0) return false;
-  const bool replaced = dup2(placeholder, fd) == fd;
+  const bool replaced = dup2(placeholder, socket) == socket;
   close(placeholder);
   return replaced;
 }
