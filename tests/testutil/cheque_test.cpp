@@ -28,15 +28,34 @@ TEST(CleanChequeText, TrailingEmptyAndSingleBlankLinesGo) {
 
 TEST(SanitizeFolderName, KeepsLettersAndDropsWhatAFolderNameCannotHold) {
   EXPECT_EQ(SanitizeFolderName(L"  \tООО \"Ромашка\"\r "), L"ООО Ромашка");
-  EXPECT_EQ(SanitizeFolderName(L"Дата: 07/12/2026 <*?|\\>"), L"Дата 07122026 ");
+  EXPECT_EQ(SanitizeFolderName(L"Дата: 07/12/2026 <*?|\\>"), L"Дата 07122026");
   EXPECT_EQ(SanitizeFolderName(L"Итог\tсумма"), L"Итогсумма");
   EXPECT_EQ(SanitizeFolderName(L" : "), L"");
 }
 
 TEST(SanitizeFolderName, DotsAloneNeverLeaveTheArchive) {
-  EXPECT_EQ(SanitizeFolderName(L".."), L"");
-  EXPECT_EQ(SanitizeFolderName(L" ./. "), L"");
-  EXPECT_EQ(SanitizeFolderName(L"ООО ..."), L"ООО ...");
+  EXPECT_EQ(SanitizeFolderName(L".."), L"Без названия");
+  EXPECT_EQ(SanitizeFolderName(L" ./. "), L"Без названия");
+  EXPECT_EQ(SanitizeFolderName(L"ООО ..."), L"ООО");
+}
+
+// Windows would create these folders under another name (or open a device),
+// and the path of the next level would then lead nowhere.
+TEST(SanitizeFolderName, GivesNamesWindowsKeepsAsWritten) {
+  EXPECT_EQ(SanitizeFolderName(L"ИП Иванов :"), L"ИП Иванов");
+  EXPECT_EQ(SanitizeFolderName(L"ТЕСТБАНК ***"), L"ТЕСТБАНК");
+  EXPECT_EQ(SanitizeFolderName(L"* Касса 1. ?"), L"Касса 1");
+  EXPECT_EQ(SanitizeFolderName(L"***"), L"");
+  EXPECT_EQ(SanitizeFolderName(L". :"), L"Без названия");
+  for (const wchar_t* device : {L"con", L"Nul:", L"PRN", L"aux.txt", L"COM7", L"lpt1 .log", L"CONIN$"}) {
+    const std::wstring name = SanitizeFolderName(device);
+    EXPECT_EQ(name.substr(0, 2), L"_" + std::wstring(1, device[0])) << device;
+  }
+  for (const wchar_t* name : {L"COM10", L"CONSOLE", L"NULL.txt", L"LPTX", L"Ком1"}) {
+    EXPECT_EQ(SanitizeFolderName(name), name);
+  }
+  const std::wstring longLine = std::wstring(kLongestFolderName - 1, L'Ж') + L" окончание";
+  EXPECT_EQ(SanitizeFolderName(longLine), std::wstring(kLongestFolderName - 1, L'Ж'));
 }
 
 TEST(ExtractTerminalNumber, DigitsOfTheFirstTerminalLineBelowTheFirst) {

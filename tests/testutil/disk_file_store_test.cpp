@@ -5,7 +5,12 @@
 #include <string>
 #include <system_error>
 
+#include "ansi_text.h"
+#include "cheque_archive.h"
+#include "cheque_text.h"
 #include "file_store.h"
+#include "log_lines.h"
+#include "payment_core_fakes.h"
 #include "unexpected_error.h"
 #include "utf8_text.h"
 
@@ -81,6 +86,30 @@ TEST_F(DiskFileStore, AFileThatCannotBeWrittenThrowsNamingIt) {
     EXPECT_NE(error.Text().find(file), std::wstring::npos);
   }
   EXPECT_EQ(Listed(), "");
+}
+
+// Headers whose folder names Windows would keep other than written: a
+// trailing blank left where characters were removed, a device name. Each
+// cheque still lands in its folders, under names without the blank.
+TEST_F(DiskFileStore, ChequesWhoseHeadersWindowsWouldAlterAreFiled) {
+  TFakeRegional clock;
+  TLogLines log;
+  TChequeArchive archive(store_, clock, log, base_);
+  // As the payment core hands them over: code page 1251 bytes.
+  const wchar_t* const cheques[] = {L"ИП Иванов :\r\nг. Москва, ул. Ленина 1\r\nТерминал: 00012345\r\nОПЛАТА",
+                                    L"*** ТЕСТБАНК ***\r\nГ. Москва 01\r\nОПЛАТА\r\n",
+                                    L"con\r\nКасса...\r\n"};
+  for (const wchar_t* cheque : cheques) {
+    const std::wstring text = CleanChequeText(AnsiToWide(WideToAnsi(cheque)));
+    log.Clear();
+    log.Add(text);
+    archive.SaveCheque(text, ChequeKind::Payment);
+  }
+  const std::wstring file = L"Оплата от 07.12.2026 в 14-05-09.txt";
+  EXPECT_EQ(store_.Read(base_ + L"Cheque\\ИП Иванов\\г. Москва, ул. Ленина 1\\12345\\" + file),
+            WideToAnsi(L"ИП Иванов :\r\nг. Москва, ул. Ленина 1\r\nТерминал: 00012345\r\nОПЛАТА\r\n\r\n"));
+  EXPECT_TRUE(store_.Exists(base_ + L"Cheque\\ТЕСТБАНК\\Г. Москва 01\\" + file));
+  EXPECT_TRUE(store_.Exists(base_ + L"Cheque\\_con\\Касса\\" + file));
 }
 
 }  // namespace

@@ -22,13 +22,14 @@ class TFakeHosts final : public IHostProbe {
   Lines tried;
 };
 
-TEST(CheckProcessingHosts, OneLinePerHostAndPortInOrder) {
+TEST(CheckProcessingHosts, TheNotesThenOneLinePerHostAndPortInOrder) {
   TLogLines log;
   log.Add(L"old");
   TFakeHosts hosts;
   hosts.open = {L"10.0.0.2:670", L"10.0.0.2:666", L"10.0.0.1:666"};
-  CheckProcessingHosts(log, hosts, L"10.0.0.1", L"10.0.0.2", 670, 666);
-  EXPECT_EQ(log.Lines(), (Lines{L"!!10.0.0.1:670  -->  Нет доступа!!", L"10.0.0.1:666  -->  Доступ открыт",
+  CheckProcessingHosts(log, hosts, L"10.0.0.1", L"10.0.0.2", 670, 666, {L"Host1 не задан"});
+  EXPECT_EQ(log.Lines(), (Lines{L"Host1 не задан", L"!!10.0.0.1:670  -->  Нет доступа!!",
+                                L"10.0.0.1:666  -->  Доступ открыт",
                                 L"10.0.0.2:670  -->  Доступ открыт", L"10.0.0.2:666  -->  Доступ открыт"}));
   EXPECT_EQ(hosts.tried, (Lines{L"10.0.0.1:670", L"10.0.0.1:666", L"10.0.0.2:670", L"10.0.0.2:666"}));
 }

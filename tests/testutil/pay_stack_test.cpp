@@ -133,8 +133,9 @@ TEST_F(PayStack, ReconciliationOnlyWithNoPaymentsOrASingleKopeck) {
 TEST_F(PayStack, CountSkipsLinesThatAreNotAmounts) {
   LoadFrom("1\r\nabc\r\n150\r\n\r\n99999999999\r\n");
   EXPECT_EQ(stack_.CountPayments(), 2);
+  // The stack is what was loaded and changed since, not what lies on disk.
   files_.Remove(kPath);
-  EXPECT_EQ(stack_.CountPayments(), 0);
+  EXPECT_EQ(stack_.CountPayments(), 2);
 }
 
 TEST_F(PayStack, ListShowsRoublesWithTheSystemSeparator) {
@@ -160,6 +161,24 @@ TEST_F(PayStack, AFailedWriteThrowsButTheStackKeepsWhatTheCoreConfirmed) {
   files_.unwritable.clear();
   stack_.PushPayment(5);
   EXPECT_EQ(File(), "1\r\n5\r\n");
+}
+
+TEST_F(PayStack, EveryQuestionAnswersFromThePaymentsTheFileCouldNotTake) {
+  stack_.LoadPayStack();
+  files_.unwritable = TMemoryFileStore::kProgramDir;
+  EXPECT_THROW(stack_.PushPayment(150), TUnexpectedError);
+  EXPECT_FALSE(HasFile());
+  EXPECT_EQ(stack_.CountPayments(), 1);
+  EXPECT_FALSE(stack_.CanReconcile());
+  EXPECT_EQ(Listed(), std::vector<std::wstring>{L"1,5 р."});
+  EXPECT_EQ(stack_.CancelAmount(), 150);
+
+  // A pop the file refuses still tidies the stack: a leftover 0 goes, and
+  // nothing stands in the way of a reconciliation.
+  EXPECT_THROW(stack_.PushPayment(0), TUnexpectedError);
+  EXPECT_THROW(stack_.PopPayment(150), TUnexpectedError);
+  EXPECT_EQ(stack_.CountPayments(), 0);
+  EXPECT_TRUE(stack_.CanReconcile());
 }
 
 TEST_F(PayStack, AnUnreadableFileIsNeverOverwritten) {

@@ -63,6 +63,32 @@ TEST_F(Transactions, AChequeThatCannotBeFiledStillLeavesThePaymentStacked) {
   EXPECT_EQ(Log().front(), L"ООО Тест");
 }
 
+TEST_F(Transactions, AStackThatCannotBeWrittenStillFilesTheChequeAndHoldsThePayment) {
+  UseLibrary();
+  library_.answer.amount = 150;
+  library_.answerSetsAmount = true;
+  files_.unwritable = kStack;
+  EXPECT_THROW(transactions_.CardOperation(OperationKind::Payment, 0), TUnexpectedError);
+  EXPECT_TRUE(Filed(kFiledAs + L"Оплата от " + kMoment));
+  EXPECT_EQ(StackFile(), "<none>");
+  // The payment is still there to warn about and to stand in the way of a
+  // reconciliation.
+  EXPECT_EQ(transactions_.CountUnconfirmed(), 1);
+  EXPECT_EQ(transactions_.Reconcile(), -1);
+  EXPECT_EQ(Log()[1], L"1,5 р.");
+  EXPECT_EQ(library_.calls, Lines{L"CardAuthorize6 type=1 amount=0"});
+
+  // Neither file writable: one message names both.
+  files_.unwritable = kDir;
+  try {
+    transactions_.CardOperation(OperationKind::Payment, 0);
+    ADD_FAILURE() << "nothing was thrown";
+  } catch (const TUnexpectedError& error) {
+    EXPECT_NE(error.Text().find(kStack), std::wstring::npos);
+    EXPECT_NE(error.Text().find(kDir + kFiledAs), std::wstring::npos);
+  }
+}
+
 TEST_F(Transactions, ThePaymentCoreDecidesTheAmountThatIsStacked) {
   UseLibrary();
   library_.answer.amount = 2500;
@@ -249,6 +275,7 @@ TEST_F(Transactions, TheAutoTestStopsAtTheFirstFailingStep) {
   EXPECT_TRUE(com_.calls.empty());
 
   files_.Remove(kStack);
+  transactions_.InitTransactions();
   com_.integers[L"AmountClear"] = 1;
   com_.results = {0, 0, 0, 4334};
   EXPECT_EQ(transactions_.RunAutoTest(), 4334);

@@ -6,14 +6,17 @@
 # core. Z: holds app\ (TavoTest, the driver, error_list, pay_stack, the
 # cheque archive) and the double's folder. SCENARIO:
 #   startup   the start-up log, status, label and pages; the transactions page
-#             with nothing set up opens the working-directory dialog
+#             with nothing set up opens the working-directory dialog; the
+#             refresh glyph is a whole circular arrow
 #   workdir   the disk search finds the double's folder and no CORVO_NT.DLL;
 #             choosing by list, double click and the file-open dialog
 #   library   payment, cancellation and refund through corvo_nt.dll: log,
 #             pay_stack, cheque archive, the double's calls
 #   stack     reconciliation and auto test refused by the stack, the warning
 #             on the transactions page, the cancellation takes the larger
-#             payment, then a reconciliation clears the stack
+#             payment, then a reconciliation clears the stack; Enter presses
+#             the focused button, else the default one; a refusal listing
+#             2,100 payments shows them all
 #   errors    result and response codes with their texts from error_list;
 #             a response code that is not a number
 #   com       the COM server registered by the program's own button (in a
@@ -21,7 +24,8 @@
 #             unregistered again
 #   pinpad    probing, key status and key deletion against a PIN pad on the
 #             far end of COM7
-#   hosts     reachability of listeners on 127.0.0.1, 127.0.0.2 down
+#   hosts     reachability of listeners on 127.0.0.1, 127.0.0.2 down; a host
+#             named otherwise than by its address is said to be replaced
 set -u
 scenario=$1 session=$2 tavotest=$3 driver=$4 double_folder=$5
 here=$(cd "$(dirname "$0")" && pwd)
@@ -120,6 +124,26 @@ archived() {
   fi
 }
 
+# green_halves BMP: how many pixels of the refresh glyph's green lie in the
+# left half and in the bottom half of a 24-bit BMP, as "LEFT BOTTOM".
+green_halves() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+offset, = struct.unpack_from("<I", data, 10)
+width, height = struct.unpack_from("<ii", data, 18)
+row = (width * 3 + 3) & ~3
+left = bottom = 0
+for y in range(height):  # rows are stored bottom-up
+    for x in range(width):
+        b, g, r = data[offset + y * row + 3 * x:offset + y * row + 3 * x + 3]
+        if g > 90 and r < 60 and b < 60:
+            left += x < width // 2
+            bottom += y < height // 2
+print(left, bottom)
+PY
+}
+
 # The ports Wine lists in the order of the registry, and so the log at start.
 registry_ports() {
   "$WINE" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ { print $3 }'
@@ -160,11 +184,19 @@ expect status ""
 click btn3
 expect status "Рабочий каталог TAVO: "
 expect log "Библиотека dlfx.dll не зарегистрирована. Для использования функций TAVO необходимо произвести поиск каталога с TAVO.\nБиблиотека не найдена!"
+screenshot refresh.bmp btn16
 switch-page Тесты/Настройки
 expect log $(quote "Список портов в системе:
 $ports")
 close
 EOF
+  # The refresh glyph is an arc round most of a circle, not an arrow head
+  # alone in the top right corner.
+  local halves left bottom
+  halves=$(green_halves "$app/refresh.bmp")
+  read -r left bottom <<<"$halves"
+  [ "${left:-0}" -ge 10 ] && [ "${bottom:-0}" -ge 10 ] ||
+    fail "startup: the refresh glyph's green pixels, left half and bottom half: ${halves:-none}"
 }
 
 scenario_workdir() {
@@ -280,8 +312,10 @@ click btn1
 expect log "$refused"
 click btn16
 expect-contains log "Количество операций: 2"
-# Enter starts the default button, the auto test, which stops at its first
-# step, the refused reconciliation.
+# With the focus on a control that is no push button, Enter starts the
+# default button, the auto test, which stops at its first step, the refused
+# reconciliation.
+check chk1
 key enter
 expect log "$refused"
 expect-caret mmo1 0
@@ -290,18 +324,42 @@ EOF
   [ -e "$core/calls.log" ] && fail "refused: the payment core was called: $(cat "$core/calls.log")"
   [ "$(cat "$app/pay_stack")" = $'1\r\n150\r' ] || fail "refused: pay_stack changed: $(od -c "$app/pay_stack")"
 
+  # Enter presses the button that has the focus, here "Сверка" once more,
+  # not the auto test with its payment and refund.
   drive "cancel then reconcile" < <(start_with_core; cat <<'EOF'
 switch-page Транзакции
 click btn11
 click btn1
 expect-contains log "СВЕРКА ИТОГОВ"
+key enter
+expect-contains log "СВЕРКА ИТОГОВ"
 close
 EOF
   )
   calls_equal "cancel then reconcile" "library _card_authorize6 type=3 amount=150 result=0
+library _close_day type=7 amount=0 result=0
 library _close_day type=7 amount=0 result=0"
   [ -e "$app/pay_stack" ] && fail "reconcile: pay_stack is left: $(od -c "$app/pay_stack")"
-  archived "Сверка от "
+  [ -n "$(find "$app/Cheque" -type f -name 'Сверка от *.txt')" ] || fail "reconcile: no cheque filed"
+
+  # A refusal that lists 2,100 payments: more text than an edit control
+  # takes unless told otherwise. Rewriting the whole panel for every line
+  # took minutes under Wine, appending takes seconds; the click is given a
+  # minute.
+  for _ in $(seq 2100); do printf '2147483647\r\n'; done >"$app/pay_stack"
+  drive "long refusal" <<'EOF'
+start TavoTest.exe
+switch-page Транзакции
+timeout 60
+click btn1
+timeout 30
+expect-contains log "0,01 р., либо при отсутсвии операций."
+print log
+close
+EOF
+  local listed
+  listed=$(grep -cx '21474836,47 р.' "$app/driver.out")
+  [ "$listed" = 2100 ] || fail "long refusal: the log lists $listed payments of 2100"
 }
 
 scenario_errors() {
@@ -539,6 +597,16 @@ close
 EOF
   for _ in $(seq 20); do [ "$(wc -l <"$disk/accepted" 2>/dev/null)" = 2 ] && break; sleep 0.1; done
   [ "$(cat "$disk/accepted" 2>/dev/null)" = "$first"$'\n'"$second" ] || fail "hosts: the listeners saw $(cat "$disk/accepted" 2>/dev/null)"
+
+  # A host given by name is not looked up: the log says which placeholder
+  # is tried instead.
+  printf 'Host1=processing.bank.example\r\nHost2=127.0.0.2\r\nPort1=%s\r\nPort2=%s\r\n' "$first" "$second" >"$app/TavoTest.ini"
+  drive "host by name" <<EOF
+start TavoTest.exe
+click btn10
+expect-contains log "Host1=processing.bank.example в файле TavoTest.ini не принят: нужен IP-адрес цифрами, например 192.168.0.10, имена серверов не поддерживаются. Проверяется адрес по умолчанию 10.0.0.1\n!!10.0.0.1:$first  -->  Нет доступа!!"
+close
+EOF
 }
 
 case "$scenario" in

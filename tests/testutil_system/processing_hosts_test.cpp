@@ -1,11 +1,32 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "processing_hosts.h"
 
 TEST(ProcessingHosts, TheFileNamesBothHostsAndBlanksAroundThemDoNotCount) {
   const TProcessingHosts hosts = ParseProcessingHosts("Host1=192.168.1.10 \t\r\nhost2= 10.1.2.3\r\n");
   EXPECT_EQ(hosts.first, L"192.168.1.10");
   EXPECT_EQ(hosts.second, L"10.1.2.3");
+  EXPECT_TRUE(hosts.notes.empty());
+}
+
+// A host the check would silently replace by a placeholder is named in the
+// log, and so is a port value that was not taken; a port left out is 670 or
+// 666 as it should be.
+TEST(ProcessingHosts, WhatTheFileDoesNotNameAsAnAddressIsNoted) {
+  const TProcessingHosts hosts =
+      ParseProcessingHosts("Host1=processing.bank.ru\r\nHost2=\r\nPort1=x670\r\n");
+  EXPECT_EQ(hosts.first, DefaultProcessingHosts().first);
+  EXPECT_EQ(hosts.firstPort, 670);
+  EXPECT_EQ(hosts.notes,
+            (std::vector<std::wstring>{
+                L"Host1=processing.bank.ru в файле TavoTest.ini не принят: нужен IP-адрес цифрами, например "
+                L"192.168.0.10, имена серверов не поддерживаются. Проверяется адрес по умолчанию 10.0.0.1",
+                L"Host2 не задан в файле TavoTest.ini. Проверяется адрес по умолчанию 10.0.0.2",
+                L"Port1=x670 в файле TavoTest.ini не является номером порта. Проверяется порт 670"}));
+  EXPECT_TRUE(ParseProcessingHosts("Host1=1.1.1.1\nHost2=2.2.2.2\nPort2=7\n").notes.empty());
 }
 
 TEST(ProcessingHosts, AKeyMissingOrNotAnAddressKeepsItsDefault) {

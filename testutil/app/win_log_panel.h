@@ -11,7 +11,7 @@
 // the control wraps or stores its text.
 class TLogPanel final : public ILogLines {
  public:
-  void Attach(HWND edit) { edit_ = edit; }
+  void Attach(HWND edit);
   HWND Handle() const { return edit_; }
 
   void Clear() override;
@@ -21,8 +21,6 @@ class TLogPanel final : public ILogLines {
   void CaretToStart();
 
  private:
-  void Show();
-
   HWND edit_ = nullptr;
   TLogLines lines_;
 };

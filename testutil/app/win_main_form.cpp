@@ -224,7 +224,22 @@ void TMainForm::SetPorts(const std::wstring* names, size_t count) {
   if (count > 0) SendMessageW(list, CB_SETCURSEL, 0, 0);
 }
 
-bool TMainForm::TranslateDialogMessage(MSG& message) { return IsDialogMessageW(window_, &message) != FALSE; }
+bool TMainForm::TranslateDialogMessage(MSG& message) {
+  if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && PressFocusedButton(message.hwnd)) return true;
+  return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+// Enter presses the push button that has the focus, as in a dialog, where
+// the focused button takes over as the default one. The dialog navigation
+// of a window that is no dialog leaves every button as it was created and
+// presses the default button whatever has the focus.
+bool TMainForm::PressFocusedButton(HWND focus) {
+  if (!focus || !IsChild(window_, focus) || !IsWindowEnabled(focus)) return false;
+  const LRESULT code = SendMessageW(focus, WM_GETDLGCODE, 0, 0);
+  if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) return false;
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED), reinterpret_cast<LPARAM>(focus));
+  return true;
+}
 
 template <typename Event>
 void TMainForm::Guarded(Event event) {

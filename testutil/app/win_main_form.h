@@ -54,6 +54,8 @@ class TMainForm {
   HWND CreateControl(const TControlSpec& spec, HWND page, HINSTANCE instance);
   void Layout();
   void ShowPage(TPage page);
+  // Enter on a push button with the focus: that button's click.
+  bool PressFocusedButton(HWND focus);
   // Runs an event, showing what it throws in a message box.
   template <typename Event>
   void Guarded(Event event);

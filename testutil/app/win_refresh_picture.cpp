@@ -14,13 +14,15 @@ HBITMAP CreateRefreshPicture() {
   HPEN pen = CreatePen(PS_SOLID, 2, RGB(0, 128, 0));
   HGDIOBJ oldPen = SelectObject(dc, pen);
   HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  // Three quarters of a circle, open at the top right, with the arrow head
-  // at its upper end.
-  Arc(dc, 4, 2, 17, 15, 16, 4, 10, 2);
+  // A circle around (10, 10) drawn clockwise from two o'clock round to
+  // twelve, so that it is open at the top right, and an arrow head at twelve
+  // pointing on, to the right.
+  SetArcDirection(dc, AD_CLOCKWISE);
+  Arc(dc, 3, 3, 17, 17, 16, 6, 9, 3);
   HBRUSH green = CreateSolidBrush(RGB(0, 128, 0));
   SelectObject(dc, green);
   SelectObject(dc, GetStockObject(NULL_PEN));
-  const POINT head[] = {{13, 0}, {18, 4}, {12, 6}};
+  const POINT head[] = {{9, -1}, {15, 3}, {9, 8}};
   Polygon(dc, head, 3);
 
   SelectObject(dc, oldBrush);

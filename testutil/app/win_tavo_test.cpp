@@ -148,7 +148,8 @@ void TTavoTest::RegisterComServer(bool unregister) {
 
 void TTavoTest::CheckHosts() {
   const TProcessingHosts hosts = LoadProcessingHosts(programDir_ + kProcessingHostsFileName);
-  CheckProcessingHosts(form_.Log(), hosts_, hosts.first, hosts.second, hosts.firstPort, hosts.secondPort);
+  CheckProcessingHosts(form_.Log(), hosts_, hosts.first, hosts.second, hosts.firstPort, hosts.secondPort,
+                       hosts.notes);
 }
 
 template <typename Exchange>

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "log_lines.h"
 
@@ -14,6 +15,8 @@ class IHostProbe {
 };
 
 // btn10 "Тестировать": both hosts on both ports (670 and 666 in an
-// installation), first host first, one line each.
+// installation), first host first, one line each, after the notes on what
+// the configuration did not name.
 void CheckProcessingHosts(ILogLines& log, IHostProbe& probe, const std::wstring& firstHost,
-                          const std::wstring& secondHost, uint16_t firstPort, uint16_t secondPort);
+                          const std::wstring& secondHost, uint16_t firstPort, uint16_t secondPort,
+                          const std::vector<std::wstring>& notes);

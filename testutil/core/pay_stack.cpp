@@ -55,7 +55,14 @@ void TPayStack::PopPayment(int32_t amount) {
   const auto match = std::find_if(entries.begin(), entries.end(),
                                   [amount](const std::string& entry) { return ParseInt32(entry) == amount; });
   if (match != entries.end()) entries.erase(match);
-  Save(std::move(entries));
+  try {
+    Save(std::move(entries));
+  } catch (const TUnexpectedError&) {
+    // The stack in memory is still tidied, as the file will be once it can
+    // be written.
+    CancelAmount();
+    throw;
+  }
   CancelAmount();
 }
 
@@ -100,7 +107,7 @@ int32_t TPayStack::CancelAmount() {
 
 bool TPayStack::CanReconcile() {
   EnsureLoaded();
-  if (!files_.Exists(path_) || entries_.empty()) return true;
+  if (entries_.empty()) return true;
   if (entries_.size() == 1) return ParseInt32(entries_.front()) == 1;
   int ones = 0;
   int others = 0;
@@ -118,7 +125,6 @@ bool TPayStack::CanReconcile() {
 
 int32_t TPayStack::CountPayments() {
   EnsureLoaded();
-  if (!files_.Exists(path_)) return 0;
   return static_cast<int32_t>(std::count_if(entries_.begin(), entries_.end(),
                                             [](const std::string& entry) { return ParseInt32(entry).has_value(); }));
 }

@@ -10,8 +10,9 @@
 // refunded or cancelled, oldest first, one amount in kopecks per line of the
 // file "pay_stack" beside the program, so that they survive a restart. Every
 // change rewrites the whole file. The list in memory follows what the payment
-// core confirmed even when the file cannot take a change (that throws): the
-// next write that succeeds brings the file up to date.
+// core confirmed even when the file cannot take a change (that throws), and
+// every question about the stack is answered from it: the next write that
+// succeeds brings the file up to date.
 //
 // Lines are kept as their text. An entry "is an integer" when it reads as a
 // 32-bit number (blanks around it allowed, so a hand-edited line survives).
@@ -33,7 +34,7 @@ class TPayStack {
   int32_t CancelAmount();
   // A reconciliation is allowed only with no entries or a single 0,01.
   bool CanReconcile();
-  // Entries that are integers; 0 when there is no file.
+  // Entries that are integers.
   int32_t CountPayments();
   // One line per entry: roubles with the system's decimal separator and
   // " р."; an entry that is not an integer shows as it stands.

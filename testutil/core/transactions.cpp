@@ -5,6 +5,7 @@
 #include "cheque_text.h"
 #include "error_texts.h"
 #include "statistics_count.h"
+#include "unexpected_error.h"
 
 namespace {
 
@@ -146,15 +147,32 @@ int32_t TTransactions::CardOperation(OperationKind kind, int32_t amount) {
       ReportError(r);
     }
   }
+  std::wstring stackFailure;
   if (r == 0) {
-    if (kind == OperationKind::Payment) {
-      payStack_.PushPayment(processed);
-    } else {
-      payStack_.PopPayment(processed);
+    try {
+      if (kind == OperationKind::Payment) {
+        payStack_.PushPayment(processed);
+      } else {
+        payStack_.PopPayment(processed);
+      }
+    } catch (const TUnexpectedError& error) {
+      stackFailure = error.Text();
     }
   }
-  archive_.SaveCheque(cheque, static_cast<ChequeKind>(kind));
+  FileCheque(cheque, static_cast<ChequeKind>(kind), stackFailure);
   return r;
+}
+
+// The payment core has done the operation: its cheque is filed even when the
+// stack file would not take the change, and then both failures are shown.
+void TTransactions::FileCheque(const std::wstring& cheque, ChequeKind kind, const std::wstring& stackFailure) {
+  try {
+    archive_.SaveCheque(cheque, kind);
+  } catch (const TUnexpectedError& error) {
+    if (stackFailure.empty()) throw;
+    throw TUnexpectedError(stackFailure + L"\r\n" + error.Text());
+  }
+  if (!stackFailure.empty()) throw TUnexpectedError(stackFailure);
 }
 
 int32_t TTransactions::PinpadTest() {

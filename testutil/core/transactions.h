@@ -74,6 +74,9 @@ class TTransactions {
  private:
   void ReportError(int32_t code);
   void WarnUnconfirmed();
+  // Files the cheque of an operation the payment core confirmed, then throws
+  // stackFailure, the text of a stack change that could not be written.
+  void FileCheque(const std::wstring& cheque, ChequeKind kind, const std::wstring& stackFailure);
   // The cheque COM function just left, shown; its text for the archive.
   std::wstring ShowComCheque(ICoreCom& com);
 

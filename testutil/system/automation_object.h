@@ -9,6 +9,7 @@
 
 // A late-bound call that failed: the method's name, the HRESULT it ended
 // with, and the object's own description of the failure when it gave one.
+// The message is the program's own Russian text around them.
 class TAutomationError : public std::runtime_error {
  public:
   TAutomationError(const std::wstring& method, HRESULT code, const std::wstring& description);

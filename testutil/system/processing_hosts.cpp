@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "ansi_text.h"
+
 namespace {
 
 // Four decimal numbers of 0 to 255 joined by dots, nothing else. A leading
@@ -65,28 +67,47 @@ bool FindValue(const std::string& text, const std::string& key, std::string* val
   return false;
 }
 
-// The address under key when it is one, else the fallback.
-std::wstring AddressOr(const std::string& text, const std::string& key,
-                       const std::wstring& fallback) {
+std::wstring Wide(const std::string& key) { return std::wstring(key.begin(), key.end()); }
+
+// The address under key when it is one, else the fallback and a note why.
+std::wstring AddressOr(const std::string& text, const std::string& key, const std::wstring& fallback,
+                       std::vector<std::wstring>& notes) {
   std::string value;
-  if (!FindValue(text, key, &value)) return fallback;
-  value = Trimmed(value);
-  if (!IsDottedIPv4(value)) return fallback;
-  return std::wstring(value.begin(), value.end());
+  if (FindValue(text, key, &value)) value = Trimmed(value);
+  if (IsDottedIPv4(value)) return Wide(value);
+  if (value.empty()) {
+    notes.push_back(Wide(key) + L" не задан в файле TavoTest.ini. Проверяется адрес по умолчанию " + fallback);
+  } else {
+    notes.push_back(Wide(key) + L"=" + AnsiToWide(value) +
+                    L" в файле TavoTest.ini не принят: нужен IP-адрес цифрами, например 192.168.0.10, имена "
+                    L"серверов не поддерживаются. Проверяется адрес по умолчанию " +
+                    fallback);
+  }
+  return fallback;
 }
 
-// The port under key when it is one, else the fallback.
-uint16_t PortOr(const std::string& text, const std::string& key, uint16_t fallback) {
+// The port number a value names, or 0 when it names none.
+uint16_t PortNumber(const std::string& value) {
+  if (value.empty() || value.size() > 5 || value[0] == '0') return 0;
+  unsigned long number = 0;
+  for (const char c : value) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+    number = number * 10 + static_cast<unsigned long>(c - '0');
+  }
+  return number <= 65535 ? static_cast<uint16_t>(number) : 0;
+}
+
+// The port under key when it is one, else the fallback; a value that was
+// not taken is noted.
+uint16_t PortOr(const std::string& text, const std::string& key, uint16_t fallback,
+                std::vector<std::wstring>& notes) {
   std::string value;
   if (!FindValue(text, key, &value)) return fallback;
   value = Trimmed(value);
-  if (value.empty() || value.size() > 5 || value[0] == '0') return fallback;
-  unsigned long number = 0;
-  for (const char c : value) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return fallback;
-    number = number * 10 + static_cast<unsigned long>(c - '0');
-  }
-  return number <= 65535 ? static_cast<uint16_t>(number) : fallback;
+  if (const uint16_t port = PortNumber(value)) return port;
+  notes.push_back(Wide(key) + L"=" + AnsiToWide(value) +
+                  L" в файле TavoTest.ini не является номером порта. Проверяется порт " + std::to_wstring(fallback));
+  return fallback;
 }
 
 }  // namespace
@@ -94,11 +115,25 @@ uint16_t PortOr(const std::string& text, const std::string& key, uint16_t fallba
 TProcessingHosts DefaultProcessingHosts() {
   // Placeholders from the private address range: an installation names its
   // real hosts in the configuration file.
-  return TProcessingHosts{L"10.0.0.1", L"10.0.0.2", 670, 666};
+  TProcessingHosts hosts;
+  hosts.first = L"10.0.0.1";
+  hosts.second = L"10.0.0.2";
+  return hosts;
 }
 
 TProcessingHosts ParseProcessingHosts(const std::string& text) {
   const TProcessingHosts defaults = DefaultProcessingHosts();
-  return TProcessingHosts{AddressOr(text, "Host1", defaults.first), AddressOr(text, "Host2", defaults.second),
-                          PortOr(text, "Port1", defaults.firstPort), PortOr(text, "Port2", defaults.secondPort)};
+  TProcessingHosts hosts;
+  hosts.first = AddressOr(text, "Host1", defaults.first, hosts.notes);
+  hosts.second = AddressOr(text, "Host2", defaults.second, hosts.notes);
+  hosts.firstPort = PortOr(text, "Port1", defaults.firstPort, hosts.notes);
+  hosts.secondPort = PortOr(text, "Port2", defaults.secondPort, hosts.notes);
+  return hosts;
+}
+
+TProcessingHosts MissingFileHosts() {
+  TProcessingHosts hosts = DefaultProcessingHosts();
+  hosts.notes.push_back(L"Файл TavoTest.ini не найден рядом с программой. Проверяются адреса по умолчанию " +
+                        hosts.first + L" и " + hosts.second);
+  return hosts;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The two processing hosts whose reachability TavoTest checks, as dotted
 // IPv4 addresses, and the two ports each is tried on, in order: 670 and
@@ -10,6 +11,9 @@ struct TProcessingHosts {
   std::wstring second;
   uint16_t firstPort = 670;
   uint16_t secondPort = 666;
+  // For the log, one line each: a host that is a placeholder because the
+  // file does not name it as an address, a port value that was not taken.
+  std::vector<std::wstring> notes;
 };
 
 // The configuration file beside the program that names the hosts, one key
@@ -17,15 +21,21 @@ struct TProcessingHosts {
 // optionally Port1= and Port2=.
 constexpr const wchar_t* kProcessingHostsFileName = L"TavoTest.ini";
 
-// The addresses an installation without the file uses.
+// The placeholder addresses an installation without the file gets, and the
+// ports 670 and 666; no notes.
 TProcessingHosts DefaultProcessingHosts();
 
-// The hosts named in the file's text. A key that is missing, or whose value
-// (blanks and tabs around it ignored) is not a dotted IPv4 address or a port
-// number from 1 to 65535, keeps its default. Keys are matched regardless of letter case, the first line
-// of a key counts, and a "[section]" line ends the part that is read.
+// The hosts named in the file's text (code page 1251). A key that is
+// missing, or whose value (blanks and tabs around it ignored) is not a dotted
+// IPv4 address or a port number from 1 to 65535, keeps its default; the
+// notes say so for every host and for a port value that was not taken.
+// Keys are matched regardless of letter case, the first line of a key
+// counts, and a "[section]" line ends the part that is read.
 TProcessingHosts ParseProcessingHosts(const std::string& text);
 
-// The hosts of the file at path; the defaults when it is missing or
+// The placeholders, with a note that the file is missing.
+TProcessingHosts MissingFileHosts();
+
+// The hosts of the file at path; MissingFileHosts when it is missing or
 // unreadable.
 TProcessingHosts LoadProcessingHosts(const std::wstring& path);

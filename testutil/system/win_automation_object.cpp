@@ -24,7 +24,7 @@ std::wstring HexCode(HRESULT code) {
 
 std::wstring ComposeMessage(const std::wstring& method, HRESULT code,
                             const std::wstring& description) {
-  std::wstring message = L"COM call " + method + L" failed, HRESULT " + HexCode(code);
+  std::wstring message = L"Ошибка вызова " + method + L" через COM (код " + HexCode(code) + L")";
   if (!description.empty()) message += L": " + description;
   return message;
 }
@@ -70,11 +70,11 @@ std::wstring TakeDescription(EXCEPINFO& failure) {
 // unless that is VT_EMPTY.
 void Invoke(IDispatch* object, const std::wstring& method,
             const std::vector<TAutomationArgument>& arguments, VARTYPE type, VARIANT* result) {
-  if (!object) throw TAutomationError(method, E_POINTER, L"no COM object has been created");
+  if (!object) throw TAutomationError(method, E_POINTER, L"объект COM-сервера не создан");
   DISPID id = DISPID_UNKNOWN;
   LPOLESTR name = const_cast<LPOLESTR>(method.c_str());
   HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) throw TAutomationError(method, hr, L"the object has no such method");
+  if (FAILED(hr)) throw TAutomationError(method, hr, L"у объекта нет такого метода");
 
   // The object reads its arguments from last to first. Integers passed by
   // reference go through variables of the size the object writes.
@@ -98,7 +98,7 @@ void Invoke(IDispatch* object, const std::wstring& method,
         value.vt = VT_BSTR;
         value.bstrVal =
             SysAllocStringLen(argument.text.data(), static_cast<UINT>(argument.text.size()));
-        if (!value.bstrVal) throw TAutomationError(method, E_OUTOFMEMORY, std::wstring());
+        if (!value.bstrVal) throw TAutomationError(method, E_OUTOFMEMORY, L"не хватает памяти");
         break;
     }
   }
@@ -120,7 +120,7 @@ void Invoke(IDispatch* object, const std::wstring& method,
   hr = VariantChangeType(result, result, 0, type);
   if (FAILED(hr)) {
     throw TAutomationError(method, hr,
-                           type == VT_I4 ? L"the result is not an integer" : L"the result is not a text");
+                           type == VT_I4 ? L"ответ не является числом" : L"ответ не является текстом");
   }
 }
 

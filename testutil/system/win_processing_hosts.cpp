@@ -23,6 +23,6 @@ bool ReadSmallFile(const std::wstring& path, std::string* content) {
 
 TProcessingHosts LoadProcessingHosts(const std::wstring& path) {
   std::string content;
-  if (!ReadSmallFile(path, &content)) return DefaultProcessingHosts();
+  if (!ReadSmallFile(path, &content)) return MissingFileHosts();
   return ParseProcessingHosts(content);
 }

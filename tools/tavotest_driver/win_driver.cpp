@@ -24,7 +24,7 @@ const TDriver::TCommandSpec TDriver::kCommands[] = {
     {"key", 1, 1, &TDriver::Key},
     {"open-file", 1, 1, &TDriver::OpenFile},
     {"wait-idle", 0, 0, &TDriver::WaitIdle},
-    {"screenshot", 1, 1, &TDriver::Screenshot},
+    {"screenshot", 1, 2, &TDriver::Screenshot},
     {"print", 1, 1, &TDriver::Print},
     {"expect", 2, 2, &TDriver::Expect},
     {"expect-contains", 2, 2, &TDriver::ExpectContains},

@@ -220,7 +220,7 @@ void TDriver::WaitIdle(const std::vector<std::string>&) {
 }
 
 void TDriver::Screenshot(const std::vector<std::string>& arguments) {
-  HWND window = Current();
+  HWND window = arguments.size() > 1 ? Control(arguments[1]) : Current();
   // Painting comes after the posted messages; give it a moment.
   Act([] {});
   Sleep(500);
