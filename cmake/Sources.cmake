@@ -2,6 +2,14 @@
 # The .cpp files matching the expressions that belong to this target system:
 # portable files carry no prefix, win_*.cpp are Windows only and posix_*.cpp
 # Linux only.
+#
+# TAVO_X86_32: the target is 32-bit x86, where cdecl and stdcall differ.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)")
+  set(TAVO_X86_32 ON)
+else()
+  set(TAVO_X86_32 OFF)
+endif()
+
 function(tavo_sources out)
   file(GLOB_RECURSE all CONFIGURE_DEPENDS ${ARGN})
   set(selected)

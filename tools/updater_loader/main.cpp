@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include "updater_library.h"
+#include "export_call.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ const char kUsage[] =
     "--threads N: N threads make those calls at the same time; --null-serial,\n"
     "--null-model: pass a null pointer instead of that text.\n"
     "Exit code: 0 when every call was made, 2 when the library or its export\n"
-    "cannot be found, 1 on bad usage.\n";
+    "cannot be found, 3 when the export is not cdecl (checked on 32-bit x86),\n"
+    "1 on bad usage.\n";
 
 bool ParseCount(const char* text, unsigned* count) {
   char* end = nullptr;
@@ -72,7 +73,7 @@ void CallRepeatedly(TCheckForUpdates checkForUpdates, const TLoaderOptions& opti
   const char* serial = options.nullSerial ? nullptr : options.serial.c_str();
   const char* model = options.nullModel ? nullptr : options.model.c_str();
   for (unsigned call = 0; call < options.repeat; ++call) {
-    const int result = checkForUpdates(serial, model);
+    const int result = CallCheckForUpdates(checkForUpdates, serial, model);
     std::lock_guard<std::mutex> lock(output);
     std::printf("result=%d\n", result);
     std::fflush(stdout);

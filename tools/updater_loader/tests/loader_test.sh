@@ -1,8 +1,9 @@
 #!/bin/sh
-# usage: loader_test.sh RUNNER LOADER FOLDER LIBRARY
+# usage: loader_test.sh RUNNER LOADER FOLDER LIBRARY [STDCALL_LIBRARY]
 # RUNNER is empty for a native loader, else the Wine runner of the build.
+# STDCALL_LIBRARY (32-bit x86 builds) exports CheckForUpdates as stdcall.
 set -u
-runner=$1 loader=$2 folder=$3 library=$4
+runner=$1 loader=$2 folder=$3 library=$4 stdcall_library=${5:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -43,4 +44,8 @@ expect "null arguments" 0 "result=9999" --null-serial --null-model "$folder" "$l
 expect "missing library" 2 "" "$folder" "no-such-$library" 12345 M1
 expect "bad usage" 1 "" --repeat 0 "$folder" "$library" 12345 M1
 [ -s "$work/err" ] || { echo "FAILED: bad usage printed no usage"; failures=$((failures + 1)); }
+if [ -n "$stdcall_library" ]; then
+  expect "stdcall export" 3 "" "$folder" "$stdcall_library" 12345 M1
+  grep -q "it is not cdecl" "$work/err" || { echo "FAILED: stdcall export not named as such"; failures=$((failures + 1)); }
+fi
 exit "$failures"
