@@ -12,12 +12,14 @@ enable_testing()
 set(TAVO_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${TAVO_TEST_RESULTS})
 
-# tavo_check_imports(TARGET): the Windows binary imports system DLLs only.
+# tavo_check_imports(TARGET): the Windows binary loads on Windows 7 SP1: it
+# imports system DLLs only, nothing of a later Windows, and says 6.1.
 function(tavo_check_imports target)
   if(WIN32)
     find_program(TAVO_OBJDUMP NAMES ${TAVO_MINGW_TRIPLE}-objdump objdump REQUIRED)
     add_test(NAME ${target}_imports_system_dlls_only
-      COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TAVO_OBJDUMP} $<TARGET_FILE:${target}>)
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TAVO_OBJDUMP} $<TARGET_FILE:${target}>
+        ${CMAKE_SOURCE_DIR}/cmake/newer-than-windows7.txt)
     set_tests_properties(${target}_imports_system_dlls_only PROPERTIES CROSSCOMPILING_EMULATOR "")
   endif()
 endfunction()
