@@ -1,0 +1,56 @@
+#!/bin/sh
+# The Debian packages as CPack makes them from this build: what they hold
+# once unpacked into a scratch root, what the agent package's postinst asks
+# of the system, and lintian's verdict (no errors).
+#
+# usage: debian_packages_test.sh BUILD_DIR VERSION WORK_DIR
+set -u
+build=$1 version=$2 work=$3
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+command -v lintian >/dev/null || { echo "lintian is not installed (scripts/setup installs it)"; exit 1; }
+rm -rf "$work" && mkdir -p "$work/root"
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
+agent_deb=$(ls "$work"/out/tavo-agent_"$version"_*.deb 2>/dev/null)
+updater_deb=$(ls "$work"/out/tavo-updater_"$version"_*.deb 2>/dev/null)
+[ -f "$agent_deb" ] && [ -f "$updater_deb" ] || { fail "no packages for $version:"; ls "$work/out"; exit 1; }
+
+# Unpacked into a scratch root: the programs, the settings where the agent
+# finds them, the service.
+root=$work/root
+dpkg -x "$agent_deb" "$root" && dpkg -x "$updater_deb" "$root" || fail "dpkg -x"
+[ -x "$root/usr/lib/tavo-agent/agent" ] || fail "no agent program"
+"$root/usr/lib/tavo-agent/agent" help </dev/null | grep -q 'Usage' || fail "the packaged agent does not run"
+[ -f "$root/usr/lib/tavo-updater/libUpdater.so" ] || fail "no libUpdater.so"
+for name in agent.ini pinpad.ini; do
+  [ "$(readlink "$root/usr/lib/tavo-agent/$name")" = "/etc/tavo-agent/$name" ] || fail "$name is not linked beside the agent"
+  dpkg-deb -f "$agent_deb" >/dev/null && dpkg-deb --ctrl-tarfile "$agent_deb" | tar -xO ./conffiles |
+    grep -qx "/etc/tavo-agent/$name" || fail "$name is not a conffile"
+done
+grep -q '^Enabled=0' "$root/etc/tavo-agent/agent.ini" || fail "agent.ini is not Enabled=0"
+grep -q '^ComPort=1' "$root/etc/tavo-agent/pinpad.ini" || fail "pinpad.ini is not ComPort=1"
+unit=$root/lib/systemd/system/tavo2agent.service
+grep -qx 'ExecStart=/usr/lib/tavo-agent/agent' "$unit" || fail "the unit does not start the packaged agent"
+grep -qx 'User=tavo' "$unit" || fail "the unit does not run as tavo"
+dpkg-deb -f "$agent_deb" Depends | grep -q 'adduser' || fail "tavo-agent does not depend on adduser"
+dpkg-deb -f "$agent_deb" Depends | grep -q 'libc6' || fail "tavo-agent does not depend on libc6"
+
+# postinst configure against stand-ins that log what they are asked: a
+# system user tavo is made and put in dialout, the service enabled.
+mkdir -p "$work/bin" "$work/scripts"
+for command in adduser getent mkdir chown systemctl deb-systemd-helper deb-systemd-invoke; do
+  printf '#!/bin/sh\necho "%s $*" >>"%s"\n[ %s != getent ]\n' "$command" "$work/calls" "$command" >"$work/bin/$command"
+  chmod +x "$work/bin/$command"
+done
+dpkg-deb -e "$agent_deb" "$work/scripts"
+PATH="$work/bin:$PATH" sh "$work/scripts/postinst" configure || fail "postinst configure exit code $?"
+grep -q '^adduser .*--system .*tavo$' "$work/calls" || fail "postinst does not make the system user tavo"
+grep -qx 'adduser --quiet tavo dialout' "$work/calls" || fail "postinst does not put tavo in dialout"
+grep -q '^deb-systemd-helper enable tavo2agent.service' "$work/calls" || fail "postinst does not enable the service"
+
+lintian --tag-display-limit 0 "$agent_deb" "$updater_deb" >"$work/lintian.log" 2>&1
+grep '^E:' "$work/lintian.log" && fail "lintian errors"
+
+[ $failures -eq 0 ] && echo "debian packages: contents, postinst and lintian as expected"
+exit $((failures != 0))
