@@ -36,6 +36,7 @@ Name "TAVO 2.0"
 OutFile "${OUTFILE}"
 InstallDir "C:\TAVO"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "TAVO ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 
@@ -43,6 +44,8 @@ ShowUninstDetails show
 !include LogicLib.nsh
 
 !define MUI_ABORTWARNING
+; The details stay on screen: they tell whether the service was registered.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$(FolderText)"
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(KeptText)"
 !insertmacro MUI_PAGE_WELCOME
