@@ -11,24 +11,25 @@
 
 namespace {
 
-// Four rounds: the message words with E folded into the first (from the
-// working variables before the previous four rounds), then the rounds.
-template <int Function>
-TAVO_SHA_TARGET inline void FourRounds(__m128i& abcd, __m128i& before, __m128i words) {
-  const __m128i e = _mm_sha1nexte_epu32(before, words);
-  before = abcd;
-  abcd = _mm_sha1rnds4_epu32(abcd, e, Function);
-}
-
-// The next four words of the message schedule from the last sixteen, which
-// move one place on.
-TAVO_SHA_TARGET inline __m128i NextWords(__m128i& w0, __m128i& w1, __m128i& w2, __m128i& w3) {
-  const __m128i next = _mm_sha1msg2_epu32(_mm_xor_si128(_mm_sha1msg1_epu32(w0, w1), w2), w3);
-  w0 = w1;
-  w1 = w2;
-  w2 = w3;
-  w3 = next;
-  return next;
+// Four rounds g (rounds 4g to 4g + 3), then the rest, unrolled at compile
+// time so that the sixteen schedule words stay in registers under fixed
+// names: words[g % 4] holds the four words of rounds 4g to 4g + 3, made from
+// the four groups before it once g reaches 4. E is folded into the words
+// from the working variables of two groups back (`before`).
+template <int Group>
+TAVO_SHA_TARGET inline void RoundsFrom(__m128i& abcd, __m128i& before, __m128i e, __m128i (&words)[4]) {
+  if constexpr (Group < 20) {
+    __m128i& current = words[Group % 4];
+    if constexpr (Group >= 4) {
+      current = _mm_sha1msg2_epu32(
+          _mm_xor_si128(_mm_sha1msg1_epu32(current, words[(Group + 1) % 4]), words[(Group + 2) % 4]),
+          words[(Group + 3) % 4]);
+    }
+    const __m128i withE = Group == 0 ? _mm_add_epi32(e, current) : _mm_sha1nexte_epu32(before, current);
+    before = abcd;
+    abcd = _mm_sha1rnds4_epu32(abcd, withE, Group / 5);
+    RoundsFrom<Group + 1>(abcd, before, e, words);
+  }
 }
 
 TAVO_SHA_TARGET void Sha1BlocksSha(uint32_t* state, const uint8_t* blocks, size_t count) {
@@ -38,24 +39,14 @@ TAVO_SHA_TARGET void Sha1BlocksSha(uint32_t* state, const uint8_t* blocks, size_
   __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
   __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
   for (; count > 0; --count, blocks += 64) {
+    __m128i words[4];
+    for (int i = 0; i < 4; ++i) {
+      words[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byteOrder);
+    }
     const __m128i abcdBefore = abcd;
-    const __m128i eBefore = e;
-    __m128i w0 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks)), byteOrder);
-    __m128i w1 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16)), byteOrder);
-    __m128i w2 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 32)), byteOrder);
-    __m128i w3 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 48)), byteOrder);
-
     __m128i before = abcd;
-    abcd = _mm_sha1rnds4_epu32(abcd, _mm_add_epi32(e, w0), 0);
-    FourRounds<0>(abcd, before, w1);
-    FourRounds<0>(abcd, before, w2);
-    FourRounds<0>(abcd, before, w3);
-    FourRounds<0>(abcd, before, NextWords(w0, w1, w2, w3));
-    for (int i = 0; i < 5; ++i) FourRounds<1>(abcd, before, NextWords(w0, w1, w2, w3));
-    for (int i = 0; i < 5; ++i) FourRounds<2>(abcd, before, NextWords(w0, w1, w2, w3));
-    for (int i = 0; i < 5; ++i) FourRounds<3>(abcd, before, NextWords(w0, w1, w2, w3));
-
-    e = _mm_sha1nexte_epu32(before, eBefore);
+    RoundsFrom<0>(abcd, before, e, words);
+    e = _mm_sha1nexte_epu32(before, e);
     abcd = _mm_add_epi32(abcd, abcdBefore);
   }
   _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
