@@ -48,7 +48,7 @@ int32_t TBufferedConnection::Receive(void* buffer, uint32_t size) {
 }
 
 bool TBufferedConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
-  if (what == TConnectionWait::Receive && (fill_ < 0 || position_ < static_cast<uint32_t>(fill_))) return true;
+  if (what == TConnectionWait::Receive && HasBuffered()) return true;
   return AwaitConnection(*inner_, what, milliseconds);
 }
 

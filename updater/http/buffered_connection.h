@@ -28,6 +28,9 @@ class TBufferedConnection : public IConnection, public IWaitableConnection {
   // Returns at once while buffered bytes (or a failed refill) wait to be
   // received.
   bool WaitUntilReady(TConnectionWait what, uint32_t milliseconds) override;
+  // Whether the next Receive answers from the buffer (bytes, or the failure
+  // of the last refill) without asking the connection inside.
+  bool HasBuffered() const { return fill_ < 0 || position_ < static_cast<uint32_t>(fill_); }
 
   static constexpr uint32_t kBufferSize = 8192;
   // Reads at least this large go straight to the inner connection.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -96,9 +97,14 @@ bool ParseChunkSize(const std::string& line, uint64_t* size) {
 
 // Where the body goes: the response text (traced as it comes) or a file of
 // the download file system (counted for the progress, and hashed as it is
-// written so that checking it needs no second read).
+// written so that checking it needs no second read). Small pieces, such as
+// the chunks of a chunked body, are gathered into large writes.
 class TBodySink {
  public:
+  static constexpr size_t kWriteSize = 65536;
+  // Pieces at least this large are written as they come.
+  static constexpr size_t kDirectWriteSize = 16384;
+
   explicit TBodySink(std::string& response) : response_(&response) {}
   TBodySink(std::unique_ptr<IFileWritable> file, TDownloadProgress& progress)
       : file_(std::move(file)), progress_(&progress) {}
@@ -110,9 +116,13 @@ class TBodySink {
       if (progress_->expectedSize != 0 && progress_->bytesReceived + length > progress_->expectedSize) {
         return TResult(RESULT_HTTP_TRANSFER_FAILED);
       }
-      if (file_->Write(data, length) != static_cast<int32_t>(length)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       written_.Update(data, length);
       CountDownloaded(length);
+      if (length >= kDirectWriteSize) {
+        return Flush() && Write(data, length) ? TResult() : TResult(RESULT_HTTP_TRANSFER_FAILED);
+      }
+      if (gathered_.size() + length > kWriteSize && !Flush()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      gathered_.insert(gathered_.end(), data, data + length);
       return TResult();
     }
     if (response_->size() + length > THttpClient::kMaxBodyInMemory) return TResult(RESULT_HTTP_TRANSFER_FAILED);
@@ -122,10 +132,21 @@ class TBodySink {
     return TResult();
   }
 
+  // Writes what is still gathered; false when the file does not take it.
+  bool Flush() {
+    const bool written = gathered_.empty() || Write(gathered_.data(), gathered_.size());
+    gathered_.clear();
+    return written;
+  }
+
   // The SHA-1 of everything written to the file.
   TByteBuffer WrittenSha1() { return written_.Final(); }
 
  private:
+  bool Write(const uint8_t* data, size_t length) {
+    return file_->Write(data, static_cast<uint32_t>(length)) == static_cast<int32_t>(length);
+  }
+
   void CountDownloaded(uint32_t length) {
     if (progress_->expectedSize == 0) return;
     progress_->bytesReceived += length;
@@ -139,6 +160,7 @@ class TBodySink {
   std::unique_ptr<IFileWritable> file_;
   TDownloadProgress* progress_ = nullptr;
   TSha1 written_;
+  std::vector<uint8_t> gathered_;
 };
 
 TResult THttpClient::Exchange(const std::string& body, std::string& response, const std::string& downloadFile) {
@@ -295,6 +317,7 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
   TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
   result = chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
+  if (result.Succeeded() && !sink.Flush()) result = TResult(RESULT_HTTP_TRANSFER_FAILED);
   if (result.Succeeded()) downloadSha1_ = sink.WrittenSha1();
   return result;
 }
@@ -340,7 +363,10 @@ TResult THttpClient::ReadChunkedBody(TBodySink& sink, TDeadline* deadline) {
 }
 
 TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline) {
-  TDeadline stall(timeouts_.bodyStall);
+  // Made when the connection first has nothing and dropped when data comes,
+  // as is the line time below once the line is read: a body or a head that
+  // keeps coming reads no clock (which yields the processor).
+  std::optional<TDeadline> stall;
   // Large pieces: each one costs a socket call and a file write.
   std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(length, kBodyPieceSize)));
   while (length > 0) {
@@ -348,11 +374,13 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* 
     const int32_t count = connection_->Receive(piece.data(), wanted);
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
-      if (stall.IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
-      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(stall, deadline));
+      if (connection_->HasBuffered()) continue;
+      if (!stall) stall.emplace(timeouts_.bodyStall);
+      if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
       continue;
     }
-    stall.Restart();
+    stall.reset();
     length -= static_cast<uint32_t>(count);
     const TResult taken = sink.Take(piece.data(), static_cast<uint32_t>(count));
     if (!taken.Succeeded()) return taken;
@@ -361,17 +389,17 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* 
 }
 
 TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline) {
-  TDeadline timer(milliseconds);
+  std::optional<TDeadline> timer;
   std::string stored;
-  // The clock is read only while waiting: reading it yields the processor,
-  // which would slow every byte of a line already received.
   while (stored.size() < kMaxLineBytes) {
     char byte = 0;
     const int32_t count = connection_->Receive(&byte, 1);
     if (count < 0) break;
     if (count == 0) {
-      if (timer.IsExpired() || (deadline && deadline->IsExpired())) break;
-      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(timer, deadline));
+      if (connection_->HasBuffered()) continue;
+      if (!timer) timer.emplace(milliseconds);
+      if (timer->IsExpired() || (deadline && deadline->IsExpired())) break;
+      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*timer, deadline));
       continue;
     }
     stored += byte;
