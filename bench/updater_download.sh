@@ -17,27 +17,40 @@
 #   --chunked    the server sends bodies chunked instead of with a length
 #   --rate B     the server sends bodies at B bytes per second (a slow link)
 #   --runs N     measure N times (default 3)
+#   --wine       BUILD_DIR is a Windows build (win64): its Updater.dll is
+#                called by its loader under Wine (the server is the linux
+#                preset's); Wine's own server process is not counted
 #
-# usage: bench/updater_download.sh [--chunked] [--rate B] [--runs N] [BUILD_DIR] [SIZE]
+# usage: bench/updater_download.sh [--chunked] [--rate B] [--runs N] [--wine] [BUILD_DIR] [SIZE]
 #        (default build/linux, 100000000)
 # e.g.   bench/updater_download.sh --rate 100000 --runs 1 build/linux 5000000
 set -euo pipefail
 server_options=()
 runs=3
+wine=no
 while [ $# -gt 0 ]; do
   case $1 in
     --chunked) server_options+=(--chunked); shift ;;
     --rate) server_options+=(--rate "$2"); shift 2 ;;
     --runs) runs=$2; shift 2 ;;
+    --wine) wine=yes; shift ;;
     *) break ;;
   esac
 done
 build=$(readlink -f "${1:-build/linux}")
 size=${2:-100000000}
-server=$build/tools/update_server/update-server
-loader=$build/tools/updater_loader/updater-loader
-library=$build/updater/libUpdater.so
-for needed in "$server" "$loader" "$library"; do
+if [ "$wine" = yes ]; then
+  server=$(readlink -f "$(dirname "$0")/..")/build/linux/tools/update_server/update-server
+  runner=$build/wine-run.sh
+  loader=$build/tools/updater_loader/updater-loader.exe
+  library=$build/updater/Updater.dll
+else
+  server=$build/tools/update_server/update-server
+  runner=
+  loader=$build/tools/updater_loader/updater-loader
+  library=$build/updater/libUpdater.so
+fi
+for needed in "$server" "$loader" "$library" $runner; do
   [ -e "$needed" ] || { echo "no $needed: build the linux preset first"; exit 1; }
 done
 command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
@@ -46,6 +59,7 @@ command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
 work=$(mktemp -d)
 server_pid=
 cleanup() {
+  [ -z "$runner" ] || "$runner" --stop-server
   if [ -n "$server_pid" ]; then
     kill -TERM "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
@@ -94,10 +108,15 @@ measure() {
 
 echo "$size bytes from 127.0.0.1:$port${server_options[*]:+ (${server_options[*]})}, $runs run(s)"
 : >"$work/figures"
+install=$work/install
+if [ -n "$runner" ]; then
+  "$runner" --start-server
+  install=Z:$work/install
+fi
 for _ in $(seq "$runs"); do
   rm -rf "$work/install/Update" "$work/curl.bin"
-  measure updater "$loader" "$work/install" libUpdater.so 12345678 T1
-  grep -qx 'result=0' "$work/command.out" || { echo "  updater: $(tr '\n' ' ' <"$work/command.out")"; status=1; }
+  measure updater $runner "$loader" "$install" "$(basename "$library")" 12345678 T1
+  tr -d '\r' <"$work/command.out" | grep -qx 'result=0' || { echo "  updater: $(tr '\n' ' ' <"$work/command.out")"; status=1; }
   check updater "$work/install/Update/$name"
   measure curl curl -s -o "$work/curl.bin" "http://127.0.0.1:$port/tavo2-web/getFile/block1?name=$name&terminalSN=12345678"
   check curl "$work/curl.bin"
