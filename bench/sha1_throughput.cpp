@@ -98,7 +98,8 @@ bool MeasureFile(const std::string& path) {
     std::fprintf(stderr, "sha1_throughput: %s cannot be read\n", path.c_str());
     return false;
   }
-  Report(ChosenSha1Blocks() == Sha1BlocksPortable ? "file, portable code" : "file, SHA instructions", digest.size, SecondsSince(start), digest.sha1);
+  const char* what = ChosenSha1Blocks() == Sha1BlocksPortable ? "file, portable code" : "file, SHA instructions";
+  Report(what, digest.size, SecondsSince(start), digest.sha1);
   return true;
 }
 

@@ -47,7 +47,8 @@ void TUpdateServer::Stop() {
 
 void TUpdateServer::AnswerExchange(const httplib::Request& req, httplib::Response& res) {
   const std::string number = std::to_string(++exchanges_);
-  std::vector<TCheckFilesCommand> commands{{"UPDATE-" + number, "UPDATE", ListFolder(options_.releaseFolder, digests_)}};
+  std::vector<TCheckFilesCommand> commands{
+      {"UPDATE-" + number, "UPDATE", ListFolder(options_.releaseFolder, digests_)}};
   if (!options_.ecrFolder.empty()) {
     commands.push_back({"ECR-" + number, "ECR", ListFolder(options_.ecrFolder, digests_)});
   }

@@ -300,7 +300,8 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
 
   const bool inMemory = downloadFile.empty();
   TDeadline headDeadline(timeouts_.headerSection);
-  std::unique_ptr<TDeadline> answerDeadline = inMemory ? std::make_unique<TDeadline>(timeouts_.answerInMemory) : nullptr;
+  std::unique_ptr<TDeadline> answerDeadline =
+      inMemory ? std::make_unique<TDeadline>(timeouts_.answerInMemory) : nullptr;
   bool chunked = false;
   uint64_t contentLength = 0;
   result = ReadHeaders(&headDeadline, &chunked, &contentLength, response);

@@ -136,9 +136,11 @@ TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAgainOnceTheyChang
   const fs::file_time_type written = fs::last_write_time(changed);
   WriteFile(changed, "wxyz");
   fs::last_write_time(changed, written);
-  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4)));
+  const std::string abcd = Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4);
+  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(abcd));
   fs::last_write_time(changed, written + std::chrono::seconds(1));
-  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(Listing("b.bin", "A0D8A72797B5185F097A4F0F8CC7B19D98B72A5E", 4)));
+  const std::string wxyz = Listing("b.bin", "A0D8A72797B5185F097A4F0F8CC7B19D98B72A5E", 4);
+  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(wxyz));
 }
 
 TEST_F(UpdateServerTest, DownloadsComeFromTheFolderOfTheirTarget) {
