@@ -1,35 +1,65 @@
 #!/usr/bin/env bash
-# Download speed of the native updater next to curl's, both from the update
-# server stand-in on 127.0.0.1: a release folder holding one file of SIZE
-# random bytes (default 100 MB), an installation folder holding the updater
-# library and a CONFIG.INI that points at the server. The updater's time is
-# that of a whole CheckForUpdates call (the exchange, the download, checking
-# the file's hash and size); curl's is the bare download of the same file.
-# The exchange alone is timed with curl too: the server stand-in reads and
-# hashes its whole release folder to answer each one, which is part of the
-# updater's time but none of its own work.
-# --chunked makes the server send bodies chunked instead of with a length.
+# The native updater's download next to curl's, both from the update server
+# stand-in on 127.0.0.1: a release folder holding one file of SIZE random
+# bytes (default 100 MB), an installation folder holding the updater library
+# and a CONFIG.INI that points at the server. The updater's figures are those
+# of a whole CheckForUpdates call (the exchange, the download with its SHA-1,
+# putting the file in place); curl's are those of the bare download of the
+# same file. Each run gives the elapsed time, the processor time (user +
+# system) and the peak resident memory of the process, measured by
+# /usr/bin/time; the last lines give the medians and the updater's time as a
+# ratio to curl's.
 #
-# usage: bench/updater_download.sh [--chunked] [BUILD_DIR] [SIZE]   (default build/linux)
+# One exchange is made before the runs so that the server has hashed its
+# folder (it keeps the digests), and the figures are the updater's own work.
+# The machine may be busy with other work: repeat noisy runs (--runs).
+#
+#   --chunked    the server sends bodies chunked instead of with a length
+#   --rate B     the server sends bodies at B bytes per second (a slow link)
+#   --runs N     measure N times (default 3)
+#   --wine       BUILD_DIR is a Windows build (win64): its Updater.dll is
+#                called by its loader under Wine (the server is the linux
+#                preset's); Wine's own server process is not counted
+#
+# usage: bench/updater_download.sh [--chunked] [--rate B] [--runs N] [--wine] [BUILD_DIR] [SIZE]
+#        (default build/linux, 100000000)
+# e.g.   bench/updater_download.sh --rate 100000 --runs 1 build/linux 5000000
 set -euo pipefail
 server_options=()
-if [ "${1:-}" = "--chunked" ]; then
-  server_options+=(--chunked)
-  shift
-fi
+runs=3
+wine=no
+while [ $# -gt 0 ]; do
+  case $1 in
+    --chunked) server_options+=(--chunked); shift ;;
+    --rate) server_options+=(--rate "$2"); shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --wine) wine=yes; shift ;;
+    *) break ;;
+  esac
+done
 build=$(readlink -f "${1:-build/linux}")
 size=${2:-100000000}
-server=$build/tools/update_server/update-server
-loader=$build/tools/updater_loader/updater-loader
-library=$build/updater/libUpdater.so
-for needed in "$server" "$loader" "$library"; do
+if [ "$wine" = yes ]; then
+  server=$(readlink -f "$(dirname "$0")/..")/build/linux/tools/update_server/update-server
+  runner=$build/wine-run.sh
+  loader=$build/tools/updater_loader/updater-loader.exe
+  library=$build/updater/Updater.dll
+else
+  server=$build/tools/update_server/update-server
+  runner=
+  loader=$build/tools/updater_loader/updater-loader
+  library=$build/updater/libUpdater.so
+fi
+for needed in "$server" "$loader" "$library" $runner; do
   [ -e "$needed" ] || { echo "no $needed: build the linux preset first"; exit 1; }
 done
 command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is not installed"; exit 1; }
 
 work=$(mktemp -d)
 server_pid=
 cleanup() {
+  [ -z "$runner" ] || "$runner" --stop-server
   if [ -n "$server_pid" ]; then
     kill -TERM "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
@@ -54,43 +84,60 @@ while [ ! -s "$work/port" ]; do
   sleep 0.1
 done
 port=$(tr -d '\r\n' <"$work/port")
-
 cp "$library" "$work/install/"
 printf 'HostURL=127.0.0.1:%s\r\n' "$port" >"$work/install/CONFIG.INI"
+curl -s -o /dev/null -H 'Content-Type: application/json' -d '{"REPLIES":[{"SN":"12345678"}]}' \
+  "http://127.0.0.1:$port/tavo2-web/block1"
 
-seconds() { date +%s.%N; }
-report() {  # label start end
-  python3 -c "import sys; s = float(sys.argv[3]) - float(sys.argv[2]); print('%s: %.3f s, %.1f MB/s' % (sys.argv[1], s, $size / 1e6 / s))" "$@"
-}
 status=0
 check() {  # label file
   local got
   got=$(sha1sum "$2" 2>/dev/null | cut -d' ' -f1) || true
-  if [ "$got" = "$expected" ]; then
-    echo "  $1: file intact"
-  else
+  if [ "$got" != "$expected" ]; then
     echo "  $1: FILE DIFFERS OR MISSING (sha1 ${got:-none}, expected $expected)"
     status=1
   fi
 }
+# measure LABEL COMMAND...: one line "LABEL elapsed user system peak-KiB" to $work/figures.
+measure() {
+  local label=$1
+  shift
+  /usr/bin/time -f "$label %e %U %S %M" -o "$work/time" "$@" >"$work/command.out" 2>&1 || true
+  cat "$work/time" >>"$work/figures"
+}
 
-echo "$size bytes from 127.0.0.1:$port${server_options[*]:+ (${server_options[*]})}"
-start=$(seconds)
-"$loader" "$work/install" libUpdater.so 12345678 T1 >"$work/loader.out" 2>&1 || true
-end=$(seconds)
-report "updater (whole CheckForUpdates)" "$start" "$end"
-grep -qx 'result=0' "$work/loader.out" || { echo "  updater: $(tr '\n' ' ' <"$work/loader.out")"; status=1; }
-check updater "$work/install/Update/$name"
+echo "$size bytes from 127.0.0.1:$port${server_options[*]:+ (${server_options[*]})}, $runs run(s)"
+: >"$work/figures"
+install=$work/install
+if [ -n "$runner" ]; then
+  "$runner" --start-server
+  install=Z:$work/install
+fi
+for _ in $(seq "$runs"); do
+  rm -rf "$work/install/Update" "$work/curl.bin"
+  measure updater $runner "$loader" "$install" "$(basename "$library")" 12345678 T1
+  tr -d '\r' <"$work/command.out" | grep -qx 'result=0' || { echo "  updater: $(tr '\n' ' ' <"$work/command.out")"; status=1; }
+  check updater "$work/install/Update/$name"
+  measure curl curl -s -o "$work/curl.bin" "http://127.0.0.1:$port/tavo2-web/getFile/block1?name=$name&terminalSN=12345678"
+  check curl "$work/curl.bin"
+done
 
-start=$(seconds)
-curl -s -o "$work/curl.bin" "http://127.0.0.1:$port/tavo2-web/getFile/block1?name=$name&terminalSN=12345678" || true
-end=$(seconds)
-report "curl" "$start" "$end"
-check curl "$work/curl.bin"
-
-start=$(seconds)
-curl -s -o /dev/null -H 'Content-Type: application/json' -d '{"REPLIES":[{"SN":"12345678"}]}' \
-  "http://127.0.0.1:$port/tavo2-web/block1" || true
-end=$(seconds)
-python3 -c "import sys; print('curl, exchange alone: %.3f s' % (float(sys.argv[2]) - float(sys.argv[1])))" "$start" "$end"
+python3 - "$size" "$work/figures" <<'EOF'
+import statistics, sys
+size = int(sys.argv[1])
+runs = {}
+for line in open(sys.argv[2]):
+    label, elapsed, user, system, peak = line.split()
+    runs.setdefault(label, []).append((float(elapsed), float(user) + float(system), int(peak)))
+for label, figures in runs.items():
+    for elapsed, cpu, peak in figures:
+        print("%-8s %7.2f s  %6.1f MB/s  processor %6.2f s = %5.1f %% of a core  peak %6.1f MiB"
+              % (label, elapsed, size / 1e6 / max(elapsed, 0.01), cpu, 100 * cpu / max(elapsed, 0.01), peak / 1024))
+median = {label: [statistics.median(column) for column in zip(*figures)] for label, figures in runs.items()}
+for label, (elapsed, cpu, peak) in median.items():
+    print("median %-8s %7.2f s  processor %5.1f %% of a core  peak %6.1f MiB"
+          % (label, elapsed, 100 * cpu / max(elapsed, 0.01), peak / 1024))
+if "updater" in median and "curl" in median:
+    print("updater / curl, elapsed: %.2f" % (median["updater"][0] / max(median["curl"][0], 0.01)))
+EOF
 exit $status

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include "files/byte_buffer.h"
+#include "sha1_blocks.h"
 
 // A message digest fed in pieces: Init, any number of Updates, then Final.
 class IHashAlgorithm {
@@ -19,7 +20,10 @@ class TSha1 final : public IHashAlgorithm {
  public:
   static constexpr size_t kDigestSize = 20;
 
-  TSha1() { Init(); }
+  // With the fastest block code this processor runs.
+  TSha1() : TSha1(ChosenSha1Blocks()) {}
+  // With the given block code (tests and benchmarks compare them).
+  explicit TSha1(TSha1Blocks blocks) : blocks_(blocks) { Init(); }
   void Init() override;
   void Update(const TByteBuffer& bytes) override;
   void Update(const void* bytes, size_t length);
@@ -29,8 +33,7 @@ class TSha1 final : public IHashAlgorithm {
   static TByteBuffer Digest(const TByteBuffer& bytes);
 
  private:
-  void Compress(const uint8_t* block);
-
+  TSha1Blocks blocks_;
   uint32_t state_[5];
   uint32_t bitsLow_;
   uint32_t bitsHigh_;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "build_flavour.h"
+#include "net/socket_wait.h"
 
 namespace {
 
@@ -121,4 +122,9 @@ int32_t TSocketConnection::GetState() {
     }
   }
   return state_;
+}
+
+bool TSocketConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
+  if (state_ == CONNECTION_CLOSED) return true;
+  return WaitForSocket(socket_, state_ == CONNECTION_CONNECTING ? TConnectionWait::Send : what, milliseconds);
 }

@@ -4,12 +4,13 @@
 #include "log/logger_to_file.h"
 #include "net/network.h"
 #include "net/socket_api.h"
+#include "net/waitable_connection.h"
 
 // One TCP connection over a non-blocking socket: outgoing, or listening
 // until it accepts a peer. Every operation polls the socket first, so the
 // state follows the socket without the caller waiting. The connection is its
 // own logger and writes its traffic when it was given a file system.
-class TSocketConnection : public IConnection, public TLoggerToFile {
+class TSocketConnection : public IConnection, public TLoggerToFile, public IWaitableConnection {
  public:
   static constexpr uint32_t kInitialSendBufferSize = 8192;
 
@@ -21,6 +22,9 @@ class TSocketConnection : public IConnection, public TLoggerToFile {
   uint32_t GetPeerAddress() override { return peerAddress_; }
   int32_t GetState() override;
   TResult GetLastResult() override { return lastResult_; }
+  // A connecting socket is waited on for the end of its connect, whatever
+  // is asked; a closed connection does not wait.
+  bool WaitUntilReady(TConnectionWait what, uint32_t milliseconds) override;
   // The platform's last socket error number.
   virtual int32_t GetSystemError() = 0;
 

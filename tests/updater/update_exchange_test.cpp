@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "check_files_command.h"
 #include "file_list.h"
 #include "files/file_system.h"
+#include "http/http_peer.h"
 #include "sha1.h"
 #include "system/system.h"
 #include "update_session.h"
@@ -86,16 +88,40 @@ TEST_F(UpdateExchange, OnlyUpdateFolderCommandsNamingTheSpecialFileRaiseTheFlag)
   EXPECT_TRUE(session.SpecialFileFlag());
 }
 
+// The updater's own folder, where the work file is never read: a download
+// is checked by what was written, not by reading it back.
+class TUnreadWorkFile : public IFileSystem {
+ public:
+  explicit TUnreadWorkFile(IFileSystem* files) : files_(files) {}
+  uint32_t GetFreeSpace() override { return files_->GetFreeSpace(); }
+  TResult Check() override { return files_->Check(); }
+  uint32_t GetFileSize(const char* name) override { return files_->GetFileSize(name); }
+  TResult Remove(const char* name) override { return files_->Remove(name); }
+  TResult Move(const char* source, const char* target) override { return files_->Move(source, target); }
+  IFileReadable* OpenRead(const char* name) override {
+    EXPECT_STRNE(name, "TMP.TMP");
+    return files_->OpenRead(name);
+  }
+  IFileWritable* OpenWrite(const char* name, uint32_t mode) override { return files_->OpenWrite(name, mode); }
+  TResult GetLastResult() override { return files_->GetLastResult(); }
+  int OpenHandle(const char* name, uint32_t mode) override { return files_->OpenHandle(name, mode); }
+  char* MakePath(char* buffer, const char* name) override { return files_->MakePath(buffer, name); }
+
+ private:
+  IFileSystem* files_;
+};
+
 // Runs one check-files command on the updater's own folder; no server is
-// reachable (port 1 of the loopback refuses).
+// reachable (port 1 of the loopback refuses) unless another host is given.
 class CheckFilesCommand : public UpdateExchange {
  protected:
   TJsonValue Run(const std::string& files, const std::string& host = "127.0.0.1:1") {
     const std::string command = CheckFiles(files, "\"CMD_ID\":\"7\",\"HOST_URL\":\"" + host + "\",");
-    TCommandCheckFiles checkFiles(TJsonValue(command), &client_, "", GetSystem()->GetAppFileSystem());
+    TCommandCheckFiles checkFiles(TJsonValue(command), &client_, "", &files_);
     return checkFiles.Execute();
   }
   THttpClient client_;
+  TUnreadWorkFile files_{GetSystem()->GetAppFileSystem()};
 };
 
 TEST_F(CheckFilesCommand, ListsWhatItHandledSortedAndStopsAtTheFirstEmptySize) {
@@ -144,6 +170,25 @@ TEST_F(CheckFilesCommand, AFailedDownloadLeavesTheFileAndIsReported) {
   reply = Run(FileEntry("cfg.bin", "3", Sha1Hex("new")), "");
   EXPECT_EQ(reply.Get("ERR_CODE").AsString(""), "0") << "no host: nothing is tried";
   EXPECT_EQ(folder_.Read("cfg.bin"), "old");
+}
+
+// A download is put in place when what was written has the listed SHA-1 (in
+// either letter case), and refused otherwise, without the file being read.
+TEST_F(CheckFilesCommand, ADownloadIsCheckedByWhatWasWrittenWithoutReadingItBack) {
+  folder_.Write("cfg.bin", "old");
+  std::string lowerCase = Sha1Hex("fresh");
+  for (char& c : lowerCase) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+  THttpPeer right({answer + "fresh"});
+  TJsonValue reply = Run(FileEntry("cfg.bin", "5", lowerCase), "127.0.0.1:" + std::to_string(right.Port()));
+  EXPECT_EQ(reply.Get("ERR_CODE").AsString(""), "0");
+  EXPECT_EQ(folder_.Read("cfg.bin"), "fresh");
+
+  THttpPeer wrong({answer + "stale"});
+  reply = Run(FileEntry("cfg.bin", "5", Sha1Hex("newer")), "127.0.0.1:" + std::to_string(wrong.Port()));
+  EXPECT_EQ(reply.Get("ERR_CODE").AsInteger(0), RESULT_DOWNLOAD_MISMATCH);
+  EXPECT_EQ(folder_.Read("cfg.bin"), "fresh");
+  folder_.Remove("TMP.TMP");
 }
 
 }  // namespace

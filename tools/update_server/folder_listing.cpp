@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include "sha1.h"
 
 namespace fs = std::filesystem;
 
@@ -33,7 +32,7 @@ bool ReadWholeFile(const fs::path& path, std::string* content) {
 
 }  // namespace
 
-std::vector<TListedFile> ListFolder(const std::string& folder) {
+std::vector<TListedFile> ListFolder(const std::string& folder, TDigestCache& digests) {
   std::vector<TListedFile> files;
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
@@ -45,11 +44,7 @@ std::vector<TListedFile> ListFolder(const std::string& folder) {
                    file.name.c_str());
       continue;
     }
-    std::string content;
-    if (!ReadWholeFile(entry.path(), &content)) continue;
-    file.size = content.size();
-    file.sha1 = TSha1::Digest(TByteBuffer(content.size(), content.data())).ToHex();
-    files.push_back(file);
+    if (digests.Digest(entry.path(), &file.sha1, &file.size)) files.push_back(file);
   }
   if (error) std::fprintf(stderr, "update-server: cannot list %s: %s\n", folder.c_str(), error.message().c_str());
   std::sort(files.begin(), files.end(),

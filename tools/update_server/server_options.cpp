@@ -42,6 +42,12 @@ bool ParseServerOptions(int argc, char** argv, TServerOptions* options, std::str
         return false;
       }
       options->stallSeconds = static_cast<uint32_t>(number);
+    } else if (arg == "--rate" && hasValue) {
+      if (!ParseNumber(argv[++i], UINT32_MAX, &number) || number == 0) {
+        *error = "--rate takes a number of bytes per second from 1";
+        return false;
+      }
+      options->rate = number;
     } else if (arg == "--fault" && hasValue) {
       TFault fault;
       if (!ParseFault(argv[++i], &fault)) {
@@ -79,6 +85,9 @@ std::string ServerUsage() {
          "  --port-file FILE      also write the port to FILE\n"
          "  --log-file FILE       request lines to FILE instead of standard output\n"
          "  --chunked             send bodies chunked instead of with Content-Length\n"
+         "  --rate BYTES_PER_SECOND\n"
+         "                        send every body no faster than this, in small\n"
+         "                        pieces as over a slow link (default: unlimited)\n"
          "  --stall-seconds N     how long a stall, or a head without end, lasts before\n"
          "                        the connection closes (default 600)\n"
          "  --fault KIND[:FILE]   misbehave on purpose, for FILE only when given;\n"

@@ -12,6 +12,7 @@ struct TServerOptions {
   std::string logFile;        // empty: request lines go to standard output
   bool chunked = false;       // bodies in chunks instead of with a Content-Length
   uint32_t stallSeconds = 600;
+  uint64_t rate = 0;          // bytes per second of every body; 0: unlimited
   TFaultPlan faults;
   bool help = false;
 };

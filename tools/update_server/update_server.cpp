@@ -16,6 +16,7 @@ TUpdateServer::TUpdateServer(const TServerOptions& options, TRequestLog& log)
     : options_(options), log_(log) {
   style_.chunked = options.chunked;
   style_.stall = std::chrono::seconds(options.stallSeconds);
+  style_.rate = options.rate;
   http_.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     CurrentSentBody() = TSentBody();
     return httplib::Server::HandlerResponse::Unhandled;
@@ -46,9 +47,10 @@ void TUpdateServer::Stop() {
 
 void TUpdateServer::AnswerExchange(const httplib::Request& req, httplib::Response& res) {
   const std::string number = std::to_string(++exchanges_);
-  std::vector<TCheckFilesCommand> commands{{"UPDATE-" + number, "UPDATE", ListFolder(options_.releaseFolder)}};
+  std::vector<TCheckFilesCommand> commands{
+      {"UPDATE-" + number, "UPDATE", ListFolder(options_.releaseFolder, digests_)}};
   if (!options_.ecrFolder.empty()) {
-    commands.push_back({"ECR-" + number, "ECR", ListFolder(options_.ecrFolder)});
+    commands.push_back({"ECR-" + number, "ECR", ListFolder(options_.ecrFolder, digests_)});
   }
   for (TCheckFilesCommand& command : commands) {
     for (TListedFile& file : command.files) {

@@ -3,12 +3,14 @@
 #include <string>
 #include <httplib.h>
 #include "body_delivery.h"
+#include "digest_cache.h"
 #include "request_log.h"
 #include "server_options.h"
 #include "shutdown_gate.h"
 
 // The update server: the exchange (POST /tavo2-web/<path>) answers one
-// CHECK_FILES command per folder, hashed afresh for every request, and
+// CHECK_FILES command per folder, each file hashed again only once its size
+// or modification time has changed, and
 // downloads (GET /tavo2-web/getFile/<path>) send the files, both with the
 // planned faults.
 class TUpdateServer {
@@ -32,6 +34,7 @@ class TUpdateServer {
   TRequestLog& log_;
   TDeliveryStyle style_;
   TShutdownGate gate_;
+  TDigestCache digests_;
   httplib::Server http_;
   int port_ = 0;
   std::atomic<unsigned> exchanges_{0};

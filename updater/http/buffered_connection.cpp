@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "http/deadline.h"
 #include "system/system.h"
 
 TBufferedConnection::TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds)
@@ -10,7 +11,7 @@ TBufferedConnection::TBufferedConnection(IConnection* inner, uint32_t sendStallM
 int32_t TBufferedConnection::Send(const void* data, uint32_t length) {
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   uint32_t total = 0;
-  std::unique_ptr<ITimer> stall;
+  std::unique_ptr<TDeadline> stall;
   while (total < length) {
     const int32_t sent = inner_->Send(bytes + total, length - total);
     if (sent < 0) break;
@@ -19,13 +20,14 @@ int32_t TBufferedConnection::Send(const void* data, uint32_t length) {
       stall.reset();
       continue;
     }
-    // The timer is made only once the peer stops taking data: the usual
-    // send goes through in one call.
+    // The time limit is made only once the peer stops taking data: the
+    // usual send goes through in one call.
     if (!stall) {
-      stall.reset(GetSystem()->CreateTimer(sendStallMilliseconds_));
+      stall = std::make_unique<TDeadline>(sendStallMilliseconds_);
     } else if (stall->IsExpired()) {
       break;
     }
+    AwaitConnection(*inner_, TConnectionWait::Send, TimeToWait(*stall, nullptr));
   }
   return static_cast<int32_t>(total);
 }
@@ -43,4 +45,17 @@ int32_t TBufferedConnection::Receive(void* buffer, uint32_t size) {
   fill_ = inner_->Receive(buffer_, kBufferSize);
   position_ = 0;
   return 0;
+}
+
+bool TBufferedConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
+  if (what == TConnectionWait::Receive && HasBuffered()) return true;
+  return AwaitConnection(*inner_, what, milliseconds);
+}
+
+bool AwaitConnection(IConnection& connection, TConnectionWait what, uint32_t milliseconds) {
+  if (IWaitableConnection* waitable = dynamic_cast<IWaitableConnection*>(&connection)) {
+    return waitable->WaitUntilReady(what, milliseconds);
+  }
+  GetSystem()->ProcessIdle();
+  return true;
 }

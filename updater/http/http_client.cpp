@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "files/file.h"
 #include "files/file_system.h"
+#include "http/deadline.h"
 #include "http/system_tracer.h"
+#include "sha1.h"
 #include "system/device_layer.h"
 #include "system/system.h"
 
@@ -37,10 +40,6 @@ constexpr uint64_t kBodyPieceSize = 65536;
 // Sizes announced by the server are believed only up to here; anything
 // larger streams until the connection ends or stalls.
 constexpr int64_t kSizeCeiling = int64_t{1} << 50;
-
-std::unique_ptr<ITimer> StartTimer(uint32_t milliseconds) {
-  return std::unique_ptr<ITimer>(GetSystem()->CreateTimer(milliseconds));
-}
 
 bool IsSuccessStatus(const std::string& status) {
   return status.size() > 11 && status.compare(0, 4, "HTTP") == 0 && status.compare(9, 3, "200") == 0;
@@ -97,9 +96,15 @@ bool ParseChunkSize(const std::string& line, uint64_t* size) {
 }  // namespace
 
 // Where the body goes: the response text (traced as it comes) or a file of
-// the download file system (counted for the progress).
+// the download file system (counted for the progress, and hashed as it is
+// written so that checking it needs no second read). Small pieces, such as
+// the chunks of a chunked body, are gathered into large writes.
 class TBodySink {
  public:
+  static constexpr size_t kWriteSize = 65536;
+  // Pieces at least this large are written as they come.
+  static constexpr size_t kDirectWriteSize = 16384;
+
   explicit TBodySink(std::string& response) : response_(&response) {}
   TBodySink(std::unique_ptr<IFileWritable> file, TDownloadProgress& progress)
       : file_(std::move(file)), progress_(&progress) {}
@@ -111,8 +116,13 @@ class TBodySink {
       if (progress_->expectedSize != 0 && progress_->bytesReceived + length > progress_->expectedSize) {
         return TResult(RESULT_HTTP_TRANSFER_FAILED);
       }
-      if (file_->Write(data, length) != static_cast<int32_t>(length)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      written_.Update(data, length);
       CountDownloaded(length);
+      if (length >= kDirectWriteSize) {
+        return Flush() && Write(data, length) ? TResult() : TResult(RESULT_HTTP_TRANSFER_FAILED);
+      }
+      if (gathered_.size() + length > kWriteSize && !Flush()) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      gathered_.insert(gathered_.end(), data, data + length);
       return TResult();
     }
     if (response_->size() + length > THttpClient::kMaxBodyInMemory) return TResult(RESULT_HTTP_TRANSFER_FAILED);
@@ -122,7 +132,21 @@ class TBodySink {
     return TResult();
   }
 
+  // Writes what is still gathered; false when the file does not take it.
+  bool Flush() {
+    const bool written = gathered_.empty() || Write(gathered_.data(), gathered_.size());
+    gathered_.clear();
+    return written;
+  }
+
+  // The SHA-1 of everything written to the file.
+  TByteBuffer WrittenSha1() { return written_.Final(); }
+
  private:
+  bool Write(const uint8_t* data, size_t length) {
+    return file_->Write(data, static_cast<uint32_t>(length)) == static_cast<int32_t>(length);
+  }
+
   void CountDownloaded(uint32_t length) {
     if (progress_->expectedSize == 0) return;
     progress_->bytesReceived += length;
@@ -135,10 +159,13 @@ class TBodySink {
   std::string* response_ = nullptr;
   std::unique_ptr<IFileWritable> file_;
   TDownloadProgress* progress_ = nullptr;
+  TSha1 written_;
+  std::vector<uint8_t> gathered_;
 };
 
 TResult THttpClient::Exchange(const std::string& body, std::string& response, const std::string& downloadFile) {
   response.clear();
+  downloadSha1_ = TByteBuffer();
   TResult result = Connect();
   if (!result.Succeeded()) return result;
   result = SendRequest(body);
@@ -168,9 +195,10 @@ TResult THttpClient::BringChannelUp(INetworkInterface** out) {
   if (network == nullptr) return TResult(RESULT_HTTP_NO_DEVICE);
 
   network->Open();
-  std::unique_ptr<ITimer> timer = StartTimer(channel.upMilliseconds);
+  // An interface coming up offers nothing to wait on: it is polled.
+  TDeadline comingUp(channel.upMilliseconds);
   int32_t state = network->GetState();
-  while (state != NETWORK_READY && state != NETWORK_FAILED && !timer->IsExpired()) {
+  while (state != NETWORK_READY && state != NETWORK_FAILED && !comingUp.IsExpired()) {
     GetSystem()->ProcessIdle();
     state = network->GetState();
   }
@@ -203,7 +231,7 @@ TResult THttpClient::Connect() {
     if (address.address == 0) return result.Succeeded() ? TResult(RESULT_HTTP_NO_ADDRESS) : result;
   }
 
-  std::unique_ptr<ITimer> timer = StartTimer(timeouts_.connect);
+  TDeadline connecting(timeouts_.connect);
   IConnection* made = nullptr;
   network->Connect(address, &made);
   if (made == nullptr) {
@@ -213,8 +241,8 @@ TResult THttpClient::Connect() {
   }
   std::unique_ptr<IConnection> connection(made);
   int32_t state = connection->GetState();
-  while (state == CONNECTION_CONNECTING && !timer->IsExpired()) {
-    GetSystem()->ProcessIdle();
+  while (state == CONNECTION_CONNECTING && !connecting.IsExpired()) {
+    AwaitConnection(*connection, TConnectionWait::Send, TimeToWait(connecting, nullptr));
     state = connection->GetState();
   }
   if (state == CONNECTION_CONNECTED) {
@@ -271,11 +299,12 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   }
 
   const bool inMemory = downloadFile.empty();
-  std::unique_ptr<ITimer> headDeadline = StartTimer(timeouts_.headerSection);
-  std::unique_ptr<ITimer> answerDeadline = inMemory ? StartTimer(timeouts_.answerInMemory) : nullptr;
+  TDeadline headDeadline(timeouts_.headerSection);
+  std::unique_ptr<TDeadline> answerDeadline =
+      inMemory ? std::make_unique<TDeadline>(timeouts_.answerInMemory) : nullptr;
   bool chunked = false;
   uint64_t contentLength = 0;
-  result = ReadHeaders(headDeadline.get(), &chunked, &contentLength, response);
+  result = ReadHeaders(&headDeadline, &chunked, &contentLength, response);
   if (!result.Succeeded()) return result;
 
   if (inMemory) {
@@ -288,10 +317,13 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE) : nullptr;
   if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
   TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
-  return chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
+  result = chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
+  if (result.Succeeded() && !sink.Flush()) result = TResult(RESULT_HTTP_TRANSFER_FAILED);
+  if (result.Succeeded()) downloadSha1_ = sink.WrittenSha1();
+  return result;
 }
 
-TResult THttpClient::ReadHeaders(ITimer* deadline, bool* chunked, uint64_t* contentLength, std::string& response) {
+TResult THttpClient::ReadHeaders(TDeadline* deadline, bool* chunked, uint64_t* contentLength, std::string& response) {
   uint32_t lines = 0;
   size_t bytes = 0;
   for (;;) {
@@ -314,7 +346,7 @@ TResult THttpClient::ReadHeaders(ITimer* deadline, bool* chunked, uint64_t* cont
   }
 }
 
-TResult THttpClient::ReadChunkedBody(TBodySink& sink, ITimer* deadline) {
+TResult THttpClient::ReadChunkedBody(TBodySink& sink, TDeadline* deadline) {
   std::string line;
   TResult result = ReadLine(timeouts_.headerLine, line, deadline);
   for (;;) {
@@ -331,8 +363,11 @@ TResult THttpClient::ReadChunkedBody(TBodySink& sink, ITimer* deadline) {
   }
 }
 
-TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* deadline) {
-  std::unique_ptr<ITimer> stall = StartTimer(timeouts_.bodyStall);
+TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline) {
+  // Made when the connection first has nothing and dropped when data comes,
+  // as is the line time below once the line is read: a body or a head that
+  // keeps coming reads no clock (which yields the processor).
+  std::optional<TDeadline> stall;
   // Large pieces: each one costs a socket call and a file write.
   std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(length, kBodyPieceSize)));
   while (length > 0) {
@@ -340,10 +375,13 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* dea
     const int32_t count = connection_->Receive(piece.data(), wanted);
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
+      if (connection_->HasBuffered()) continue;
+      if (!stall) stall.emplace(timeouts_.bodyStall);
       if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
       continue;
     }
-    stall->Restart(timeouts_.bodyStall);
+    stall.reset();
     length -= static_cast<uint32_t>(count);
     const TResult taken = sink.Take(piece.data(), static_cast<uint32_t>(count));
     if (!taken.Succeeded()) return taken;
@@ -351,18 +389,18 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* dea
   return TResult();
 }
 
-TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, ITimer* deadline) {
-  std::unique_ptr<ITimer> timer = StartTimer(milliseconds);
+TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline) {
+  std::optional<TDeadline> timer;
   std::string stored;
-  // The clock is read only while waiting: reading it yields the processor,
-  // which would slow every byte of a line already received.
   while (stored.size() < kMaxLineBytes) {
     char byte = 0;
     const int32_t count = connection_->Receive(&byte, 1);
     if (count < 0) break;
     if (count == 0) {
+      if (connection_->HasBuffered()) continue;
+      if (!timer) timer.emplace(milliseconds);
       if (timer->IsExpired() || (deadline && deadline->IsExpired())) break;
-      GetSystem()->ProcessIdle();
+      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*timer, deadline));
       continue;
     }
     stored += byte;

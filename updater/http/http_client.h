@@ -3,14 +3,15 @@
 #include <memory>
 #include <string>
 
+#include "files/byte_buffer.h"
 #include "http/buffered_connection.h"
 #include "net/network.h"
 #include "system/result.h"
 #include "url.h"
 
 class IFileSystem;
-class ITimer;
 class TBodySink;
+class TDeadline;
 
 // Result codes of the HTTP client.
 enum : int32_t {
@@ -54,8 +55,10 @@ struct TDownloadProgress {
 
 // One HTTP/1.1 request and its response at a time, over a network channel of
 // the device layer. Every exchange connects, sends, reads the whole response
-// and disconnects; all of it is traced. Nothing blocks: waits poll with the
-// system's idle step under timers.
+// and disconnects; all of it is traced. Each wait for the server blocks on
+// the connection until it has something or the nearest time limit is up, so
+// that a slow server costs no processor time; a connection that cannot be
+// waited on is polled with the system's idle step instead.
 class THttpClient {
  public:
   THttpClient() = default;
@@ -82,6 +85,9 @@ class THttpClient {
   void SetTimeouts(const THttpTimeouts& timeouts) { timeouts_ = timeouts; }
   void SetProgress(const TDownloadProgress& progress) { progress_ = progress; }
   const TDownloadProgress& GetProgress() const { return progress_; }
+  // The SHA-1 of what the last exchange wrote to its download file, taken
+  // as it was written; empty unless that exchange succeeded.
+  const TByteBuffer& GetDownloadSha1() const { return downloadSha1_; }
   // Index into the channel table of the channel tried first next time.
   uint32_t GetChannelIndex() const { return channel_; }
 
@@ -105,11 +111,11 @@ class THttpClient {
   void MoveToNextChannel();
   TResult SendRequest(const std::string& body);
   TResult ReceiveResponse(std::string& response, const std::string& downloadFile);
-  TResult ReadHeaders(ITimer* deadline, bool* chunked, uint64_t* contentLength, std::string& response);
+  TResult ReadHeaders(TDeadline* deadline, bool* chunked, uint64_t* contentLength, std::string& response);
   // Each read also ends when `deadline` (if any) has expired.
-  TResult ReadLine(uint32_t milliseconds, std::string& line, ITimer* deadline = nullptr);
-  TResult ReadChunkedBody(TBodySink& sink, ITimer* deadline);
-  TResult ReadBodyBytes(uint64_t length, TBodySink& sink, ITimer* deadline);
+  TResult ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline = nullptr);
+  TResult ReadChunkedBody(TBodySink& sink, TDeadline* deadline);
+  TResult ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline);
 
   std::unique_ptr<TBufferedConnection> connection_;
   IFileSystem* downloadFiles_ = nullptr;  // not owned
@@ -118,4 +124,5 @@ class THttpClient {
   THttpTimeouts timeouts_;
   uint32_t channel_ = 0;
   TDownloadProgress progress_;
+  TByteBuffer downloadSha1_;
 };

@@ -6,6 +6,8 @@
 #include "../../platform/files_testutil.h"
 #include "http/http_client.h"
 #include "http_peer.h"
+#include "scripted_connection.h"
+#include "sha1.h"
 #include "trace_capture.h"
 
 namespace {
@@ -151,6 +153,66 @@ TEST_F(HttpClient, FloodsAndDripsAreCutShortButASlowDownloadIsNot) {
   THttpPeer slowDownload(bodyDrip);
   EXPECT_EQ(Get(slowDownload, "TMP.TMP").GetCode(), 0);
   EXPECT_EQ(folder.Read("TMP.TMP"), std::string(60, 'b'));
+}
+
+// Every wait blocks on the connection, for what the client needs next and
+// no longer than its time limit allows, instead of asking the connection
+// again and again (which keeps a processor busy for as long as a slow server
+// takes). The download's SHA-1 is taken as the body is written.
+TEST(HttpClientWaits, BlockOnTheConnectionInsteadOfAskingItAgainAndAgain) {
+  struct {
+    const char* what;
+    std::vector<std::string> pieces;
+    const char* file;
+    int32_t code;
+    std::string response;
+  } cases[] = {
+      {"length", {kOkHead, "Content-Length: 6\r\n\r\n", "abc", "def"}, "", 0, "abcdef"},
+      {"chunks", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n3\r\nab", "c\r\n0\r\n\r\n"}, "", 0, "abc"},
+      {"download", {kOkHead + "Content-Length: 6\r\n\r\n", "abc", "def"}, "TMP.TMP", 0, ""},
+      {"chunked download", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n", "3\r\ndef\r\n0\r\n\r\n"},
+       "TMP.TMP", 0, ""},
+      {"stalled body", {kOkHead + "Content-Length: 10\r\n\r\n", "abc"}, "", 27003, "abc"},
+      {"silence", {}, "", 27006, ""},
+  };
+  THttpTimeouts timeouts = ShortTimeouts();
+  timeouts.connect = 300;
+  TFilesTempDir folder;
+  for (const auto& one : cases) {
+    TConnectionLog log;
+    TScriptedClient client(one.pieces, log);
+    client.SetTimeouts(timeouts);
+    client.SetDownloadFileSystem(&folder.Files());
+    TUrl target;
+    target.Parse("127.0.0.1:8080/tavo2-web/block1", 0);
+    client.SetTarget(target);
+    std::string response;
+    EXPECT_EQ(client.Exchange("", response, one.file).GetCode(), one.code) << one.what;
+    EXPECT_EQ(response, one.response) << one.what;
+    EXPECT_EQ(log.askedAgainWithoutWaiting, 0) << one.what;
+    EXPECT_EQ(log.waitsWhileConnecting, 2) << one.what;
+    EXPECT_EQ(log.sendWaits, 1) << one.what;
+    EXPECT_EQ(log.request.compare(0, 20, "GET /tavo2-web/block"), 0) << one.what;
+    EXPECT_LE(log.receiveWaits, static_cast<int>(one.pieces.size()) + 3) << one.what;
+    EXPECT_LE(log.longestWait, timeouts.statusLine) << one.what;
+    if (one.code == 0 && *one.file != '\0') {
+      EXPECT_EQ(folder.Read(one.file), "abcdef") << one.what;
+      EXPECT_EQ(client.GetDownloadSha1().ToHex(), TSha1::Digest(TByteBuffer(std::string("abcdef"))).ToHex());
+      folder.Write(one.file, "");
+    }
+  }
+
+  TConnectionLog log;
+  TScriptedClient client({kOkHead + "Content-Length: 6\r\n\r\nabcdef"}, log);
+  client.SetDownloadFileSystem(&folder.Files());
+  TUrl target;
+  target.Parse("127.0.0.1:8080/x", 0);
+  client.SetTarget(target);
+  std::string response;
+  ASSERT_EQ(client.Exchange("", response, "TMP.TMP").GetCode(), 0);
+  EXPECT_EQ(client.GetDownloadSha1().Length(), TSha1::kDigestSize);
+  EXPECT_EQ(client.Exchange("", response, "TMP.TMP").GetCode(), RESULT_HTTP_NO_CONNECTION);
+  EXPECT_EQ(client.GetDownloadSha1().Length(), 0u) << "a failed exchange leaves no digest";
 }
 
 TEST_F(HttpClient, RefusesToHoldAnAnswerLargerThanItsMemoryLimit) {

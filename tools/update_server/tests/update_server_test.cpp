@@ -115,7 +115,7 @@ class UpdateServerTest : public ::testing::Test {
   int port_ = 0;
 };
 
-TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAtEachRequest) {
+TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAgainOnceTheyChange) {
   Start();
   const std::string host = "\"HOST_URL\":\"127.0.0.1:" + std::to_string(port_) + "\",\"SN\":\"12345\"";
   EXPECT_EQ("{\"success\":true,\"body\":{\"COMMANDS\":["
@@ -130,6 +130,17 @@ TEST_F(UpdateServerTest, ListsTopLevelFilesOfBothFoldersHashedAtEachRequest) {
   const std::string second = Ask(port_, Report("12\\\"3")).body;
   EXPECT_NE(std::string::npos, second.find(Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4)));
   EXPECT_NE(std::string::npos, second.find("\"SN\":\"12\\\"3\"")) << "the serial is echoed escapes and all";
+
+  // Same size, same time: the digest is taken as known, the file not read.
+  const fs::path changed = root_ / "release" / "b.bin";
+  const fs::file_time_type written = fs::last_write_time(changed);
+  WriteFile(changed, "wxyz");
+  fs::last_write_time(changed, written);
+  const std::string abcd = Listing("b.bin", "81FE8BFE87576C3ECB22426F8E57847382917ACF", 4);
+  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(abcd));
+  fs::last_write_time(changed, written + std::chrono::seconds(1));
+  const std::string wxyz = Listing("b.bin", "A0D8A72797B5185F097A4F0F8CC7B19D98B72A5E", 4);
+  EXPECT_NE(std::string::npos, Ask(port_, Report("1")).body.find(wxyz));
 }
 
 TEST_F(UpdateServerTest, DownloadsComeFromTheFolderOfTheirTarget) {
@@ -142,6 +153,33 @@ TEST_F(UpdateServerTest, DownloadsComeFromTheFolderOfTheirTarget) {
                 std::string(1808, 'z') + "\r\n0\r\n\r\n",
             big.body);
   EXPECT_EQ("3\r\nabc\r\n0\r\n\r\n", Ask(port_, Download("Updater.dll", "&ECR=1")).body);
+}
+
+TEST_F(UpdateServerTest, ARateHoldsBodiesBackWithoutChangingThem) {
+  TServerOptions parsed;
+  std::string error;
+  std::vector<std::string> words = {"--rate", "0", "release"};
+  std::vector<char*> args;
+  for (std::string& word : words) args.push_back(word.data());
+  EXPECT_FALSE(ParseServerOptions(int(args.size()), args.data(), &parsed, &error));
+  words[1] = "40000";
+  args.clear();
+  for (std::string& word : words) args.push_back(word.data());
+  ASSERT_TRUE(ParseServerOptions(int(args.size()), args.data(), &parsed, &error)) << error;
+  EXPECT_EQ(parsed.rate, 40000u);
+
+  std::string body;
+  for (int i = 0; i < 20000; ++i) body += static_cast<char>('a' + i % 26);
+  WriteFile(root_ / "release" / "paced.bin", body);
+  options_.rate = parsed.rate;
+  Start();
+  // Its last piece is due 0.46 s after the first.
+  const auto start = std::chrono::steady_clock::now();
+  const TWireAnswer paced = Ask(port_, Download("paced.bin"));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  EXPECT_NE(std::string::npos, paced.head.find("Content-Length: 20000"));
+  EXPECT_EQ(body, paced.body);
+  EXPECT_EQ("abc", Ask(port_, Download("b.bin")).body);
 }
 
 TEST_F(UpdateServerTest, NamesOutsideTheFolderAreNotFound) {
