@@ -92,7 +92,16 @@ SERVICE_STATUS StartAndWaitForStop() {
   SC_HANDLE service =
       manager ? OpenServiceA(manager, kService, SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
   SERVICE_STATUS status = {};
-  if (service && StartServiceA(service, 0, nullptr)) {
+  // Wine's service manager may miss the start of a service that stops at
+  // once, and then reports a start time-out (1053) although the service ran;
+  // a second start settles it, a service that never runs fails every time.
+  bool started = false;
+  for (int attempt = 0; service && !started && attempt < 3; ++attempt) {
+    started = StartServiceA(service, 0, nullptr) != 0;
+    if (!started && GetLastError() != ERROR_SERVICE_REQUEST_TIMEOUT) break;
+    if (!started) Sleep(500);
+  }
+  if (started) {
     const ULONGLONG deadline = GetTickCount64() + kGenerousWaitMs;
     while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
            GetTickCount64() < deadline) {
