@@ -6,6 +6,8 @@
 
 namespace {
 
+// The longest a relay turn waits for the link to have something to do; the
+// pause before a reopen is read in turns of the same length.
 constexpr uint32_t kPollInterval = 20;
 constexpr uint32_t kEnabledCheckInterval = 5000;
 constexpr uint32_t kReopenPause = 5000;
@@ -23,7 +25,7 @@ void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRe
   std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
   for (;;) {
     if (link.HasSession()) link.Poll();
-    environment.Delay(kPollInterval);
+    environment.WaitForLink(link, kPollInterval);
     if (enabledCheck->IsExpired()) {
       if (!environment.IsAgentEnabled()) return;
       enabledCheck->Restart(kEnabledCheckInterval);

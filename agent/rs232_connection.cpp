@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "rs232_interface.h"
 
@@ -28,11 +29,34 @@ int32_t TRS232Connection::Send(const void* data, uint32_t length) {
 }
 
 int32_t TRS232Connection::Receive(void* buffer, uint32_t size) {
-  const int32_t received = ReadRaw(buffer, std::min(size, kLargestTransfer));
+  if (size == 0) return 0;
+  int32_t received = 0;
+  if (aheadStart_ < aheadEnd_) {
+    received = static_cast<int32_t>(std::min(size, aheadEnd_ - aheadStart_));
+    std::memcpy(buffer, ahead_ + aheadStart_, static_cast<size_t>(received));
+    aheadStart_ += static_cast<uint32_t>(received);
+  } else if (size >= kReadChunk) {
+    received = ReadRaw(buffer, std::min(size, kLargestTransfer));
+  } else {
+    const int32_t read = ReadRaw(ahead_, kReadChunk);
+    if (read <= 0) return read;
+    aheadStart_ = 0;
+    aheadEnd_ = static_cast<uint32_t>(read);
+    return Receive(buffer, size);
+  }
   if (received > 0) {
     Log(T_LE_Received(buffer, static_cast<uint32_t>(received)));
   }
   return received;
+}
+
+void TRS232Connection::Watch(IIoWait& wait, bool readable, bool) {
+  if (!readable) return;
+  if (aheadStart_ < aheadEnd_) {
+    wait.Within(0);
+    return;
+  }
+  WatchDevice(wait);
 }
 
 void TRS232Connection::Fail(int32_t code, int32_t systemError) {

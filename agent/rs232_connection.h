@@ -4,6 +4,7 @@
 
 #include "log/logger_to_file.h"
 #include "net/network.h"
+#include "system/io_wait.h"
 
 // A write that the port's device takes no byte of for this long fails (with
 // the system's time-out error behind RESULT_RS232_IO_FAILED): the far end
@@ -19,13 +20,18 @@ constexpr uint32_t kRS232StalledWriteWaitMs = 10;
 
 // An open serial port as a byte stream. The port is always "connected": it
 // has no peer to lose, so failures show only as -1 answers and in the last
-// result. Every connection logs its traffic to a file of its own.
-class TRS232Connection : public IConnection, public TLoggerToFile {
+// result. Every connection logs its traffic to a file of its own. Reads
+// never wait: a waiting loop watches the port (Watch) and reads when it
+// wakes.
+class TRS232Connection : public IConnection, public TLoggerToFile, public IWaitable {
  public:
   TRS232Connection(const char* logName, IFileSystem* logFileSystem);
   ~TRS232Connection() override;
 
   int32_t Send(const void* data, uint32_t length) override;
+  // What has arrived, up to size bytes. The port is read a chunk at a time
+  // and handed out as asked, so that reading it byte by byte costs one
+  // system call per chunk, not per byte.
   int32_t Receive(void* buffer, uint32_t size) override;
   uint32_t GetPeerAddress() override { return 0; }
   int32_t GetState() override { return CONNECTION_CONNECTED; }
@@ -35,16 +41,28 @@ class TRS232Connection : public IConnection, public TLoggerToFile {
   // last result set, also when the driver stops taking bytes (see
   // kRS232WriteBudgetMs).
   virtual int32_t WriteRaw(const void* data, uint32_t length) = 0;
-  // What has arrived, up to size bytes, waiting about 10 ms when nothing
-  // has: the count read (0 for none), or -1 with the last result set.
+  // What has arrived, up to size bytes, without waiting: the count read (0
+  // for none), or -1 with the last result set.
   virtual int32_t ReadRaw(void* buffer, uint32_t size) = 0;
+
+  // Wakes the wait when bytes arrive (at once when some are read already);
+  // writes are not watched, they wait for the device by themselves.
+  void Watch(IIoWait& wait, bool readable, bool writable) override;
+
+  // Bytes read from the device at a time.
+  static constexpr uint32_t kReadChunk = 512;
 
  protected:
   // Records a failure: code, followed by the operating system's error.
   void Fail(int32_t code, int32_t systemError);
+  // Names on the wait what wakes it when the device has bytes to read.
+  virtual void WatchDevice(IIoWait& wait) = 0;
 
  private:
   TResult lastResult_;
+  uint8_t ahead_[kReadChunk];
+  uint32_t aheadStart_ = 0;
+  uint32_t aheadEnd_ = 0;
 };
 
 // code followed by RESULT_RS232_SYSTEM_ERROR + systemError.

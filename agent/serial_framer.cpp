@@ -75,6 +75,10 @@ bool TSerialFramer::ReadFrame(TByteBuffer* content) {
   return false;
 }
 
+void TSerialFramer::Watch(IIoWait& wait) {
+  if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->Watch(wait, true, false);
+}
+
 bool TSerialFramer::WriteFrame(const uint8_t* content, size_t length) {
   const TByteBuffer line = Escape(content, length);
   const int32_t sent = port_->Send(line.Data(), static_cast<uint32_t>(line.Length()));

@@ -122,3 +122,19 @@ int32_t TSocketConnection::GetState() {
   }
   return state_;
 }
+
+void TSocketConnection::Watch(IIoWait& wait, bool readable, bool writable) {
+  switch (state_) {
+    case CONNECTION_CONNECTING:
+      wait.WatchSocket(socket_, false, true);
+      return;
+    case CONNECTION_LISTENING:
+      wait.WatchSocket(socket_, true, false);
+      return;
+    case CONNECTION_CONNECTED:
+      if (readable || writable) wait.WatchSocket(socket_, readable, writable);
+      return;
+    default:
+      return;  // closed: nothing more can happen on it
+  }
+}

@@ -4,12 +4,14 @@
 #include "log/logger_to_file.h"
 #include "net/network.h"
 #include "net/socket_api.h"
+#include "system/io_wait.h"
 
 // One TCP connection over a non-blocking socket: outgoing, or listening
 // until it accepts a peer. Every operation polls the socket first, so the
 // state follows the socket without the caller waiting. The connection is its
-// own logger and writes its traffic when it was given a file system.
-class TSocketConnection : public IConnection, public TLoggerToFile {
+// own logger and writes its traffic when it was given a file system. A
+// waiting loop can sleep until the socket has something for it.
+class TSocketConnection : public IConnection, public TLoggerToFile, public IWaitable {
  public:
   static constexpr uint32_t kInitialSendBufferSize = 8192;
 
@@ -23,6 +25,10 @@ class TSocketConnection : public IConnection, public TLoggerToFile {
   TResult GetLastResult() override { return lastResult_; }
   // The platform's last socket error number.
   virtual int32_t GetSystemError() = 0;
+
+  // A connecting socket is watched for its connect to come through, a
+  // listening one for a peer, a connected one as asked.
+  void Watch(IIoWait& wait, bool readable, bool writable) override;
 
   // The size SO_SNDBUF was last raised to for a large send.
   uint32_t GetSendBufferSize() const { return sendBufferSize_; }
