@@ -41,8 +41,10 @@ void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable) {
   if (platform.sockets.empty()) WSAResetEvent(platform.socketEvent);
   // Selecting records the events that hold already (data waiting, room to
   // write, a peer to accept), so nothing that happened before the wait is
-  // missed. A failed connect comes as FD_CONNECT, a reset as FD_CLOSE.
-  const long events = FD_CLOSE | FD_CONNECT | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE : 0);
+  // missed. A connect, come through or failed, is FD_CONNECT, which also
+  // holds for ever after: asked for only with room to write, which a
+  // connected socket has anyway. A reset is FD_CLOSE.
+  const long events = FD_CLOSE | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE | FD_CONNECT : 0);
   const SOCKET handle = static_cast<SOCKET>(socket);
   if (WSAEventSelect(handle, platform.socketEvent, events) != 0) {
     Within(1);
