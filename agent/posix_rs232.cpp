@@ -88,8 +88,9 @@ void Configure(int fd, const TRS232Settings& settings) {
 
 class TPosixRS232Connection : public TRS232Connection {
  public:
-  TPosixRS232Connection(const char* logName, IFileSystem* logFileSystem, int fd)
-      : TRS232Connection(logName, logFileSystem), fd_(fd) {}
+  TPosixRS232Connection(const char* logName, IFileSystem* logFileSystem, const TRS232Settings& settings,
+                        int fd)
+      : TRS232Connection(logName, logFileSystem, settings), fd_(fd) {}
 
   ~TPosixRS232Connection() override {
     // A terminal that is closed with output pending waits for it to drain
@@ -147,10 +148,10 @@ class TPosixRS232Connection : public TRS232Connection {
   }
 
  protected:
-  void WatchDevice(IIoWait& wait) override {
+  void WatchDevice(IIoWait& wait, size_t count) override {
     // A device that fails its reads (a hung-up terminal, an adapter pulled
     // out) is "readable" for ever; watching it would end every wait at once.
-    if (!readFailed_) wait.WatchObject(static_cast<TWaitObject>(fd_));
+    if (!readFailed_) WatchByLineTime(wait, count, TerminalBytesWaiting(fd_), static_cast<TWaitObject>(fd_));
   }
 
  private:
@@ -194,7 +195,7 @@ class TPosixRS232Interface : public TRS232Interface {
     Configure(fd, settings);
     // Whatever arrived before the port was ours belongs to nobody.
     tcflush(fd, TCIFLUSH);
-    *out = new TPosixRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), fd);
+    *out = new TPosixRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), settings, fd);
     return TResult();
   }
 };
@@ -218,6 +219,11 @@ void SetRS232LineSettings(termios* line, const TRS232Settings& settings) {
     line->c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
     line->c_cflag |= size | ParityFlags(settings.parity) | (settings.stopBits == 1 ? 0 : CSTOPB);
   }
+}
+
+size_t TerminalBytesWaiting(int fd) {
+  int waiting = 0;
+  return ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0 ? static_cast<size_t>(waiting) : 0;
 }
 
 IRS232Interface* NewPlatformRS232Interface(IFileSystem* logFileSystem) {

@@ -23,6 +23,9 @@ char TakeKey(IRelayEnvironment& environment) {
 // console mode) a key is pressed.
 void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
   std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
+  // The console is read every 20 ms as before, not on every wake: under
+  // Wine each look at it is a call to another process.
+  std::unique_ptr<ITimer> keyCheck(environment.CreateTimer(kPollInterval));
   for (;;) {
     if (link.HasSession()) link.Poll();
     environment.WaitForLink(link, kPollInterval);
@@ -31,9 +34,12 @@ void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRe
       enabledCheck->Restart(kEnabledCheckInterval);
     }
     if (state.IsStopRequested()) return;
-    if (console && TakeKey(environment) != 0) {
-      state.RequestStop();
-      return;
+    if (console && keyCheck->IsExpired()) {
+      keyCheck->Restart(kPollInterval);
+      if (TakeKey(environment) != 0) {
+        state.RequestStop();
+        return;
+      }
     }
   }
 }

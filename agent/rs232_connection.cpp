@@ -13,8 +13,13 @@ constexpr uint32_t kLargestTransfer = INT32_MAX;
 
 }  // namespace
 
-TRS232Connection::TRS232Connection(const char* logName, IFileSystem* logFileSystem)
-    : TLoggerToFile(logName, logFileSystem) {
+TRS232Connection::TRS232Connection(const char* logName, IFileSystem* logFileSystem,
+                                   const TRS232Settings& settings)
+    : TLoggerToFile(logName, logFileSystem),
+      bitsPerSecond_(settings.baudRate > 0 ? static_cast<uint32_t>(settings.baudRate) : 1),
+      // A start bit, the data bits, a parity bit unless none, the stop bits.
+      bitsPerByte_(1u + settings.byteSize + (settings.parity == 'N' ? 0u : 1u) +
+                   (settings.stopBits == 1 ? 1u : 2u)) {
   Log(T_LE_Connected());
 }
 
@@ -51,12 +56,34 @@ int32_t TRS232Connection::Receive(void* buffer, uint32_t size) {
 }
 
 void TRS232Connection::Watch(IIoWait& wait, bool readable, bool) {
-  if (!readable) return;
+  if (readable) WatchForBytes(wait, 1);
+}
+
+void TRS232Connection::WatchForBytes(IIoWait& wait, size_t count) {
   if (aheadStart_ < aheadEnd_) {
     wait.Within(0);
     return;
   }
-  WatchDevice(wait);
+  WatchDevice(wait, count == 0 ? 1 : count);
+}
+
+void TRS232Connection::WatchByLineTime(IIoWait& wait, size_t count, size_t waiting, TWaitObject device) {
+  if (waiting >= count) {
+    wait.Within(0);
+    return;
+  }
+  constexpr uint32_t kShortestSleep = 2;
+  const uint32_t rest = LineTimeMs(count - waiting);
+  if (rest >= kShortestSleep) {
+    wait.Within(rest);
+  } else {
+    wait.WatchObject(device);
+  }
+}
+
+uint32_t TRS232Connection::LineTimeMs(size_t bytes) const {
+  const uint64_t bits = static_cast<uint64_t>(bytes) * bitsPerByte_;
+  return static_cast<uint32_t>(std::min<uint64_t>(bits * 1000 / bitsPerSecond_, UINT32_MAX));
 }
 
 void TRS232Connection::Fail(int32_t code, int32_t systemError) {

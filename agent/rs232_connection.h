@@ -4,6 +4,7 @@
 
 #include "log/logger_to_file.h"
 #include "net/network.h"
+#include "rs232_interface.h"
 #include "system/io_wait.h"
 
 // A write that the port's device takes no byte of for this long fails (with
@@ -25,7 +26,8 @@ constexpr uint32_t kRS232StalledWriteWaitMs = 10;
 // wakes.
 class TRS232Connection : public IConnection, public TLoggerToFile, public IWaitable {
  public:
-  TRS232Connection(const char* logName, IFileSystem* logFileSystem);
+  // The settings give the line's pace, which tells how long bytes take.
+  TRS232Connection(const char* logName, IFileSystem* logFileSystem, const TRS232Settings& settings);
   ~TRS232Connection() override;
 
   int32_t Send(const void* data, uint32_t length) override;
@@ -48,6 +50,9 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
   // Wakes the wait when bytes arrive (at once when some are read already);
   // writes are not watched, they wait for the device by themselves.
   void Watch(IIoWait& wait, bool readable, bool writable) override;
+  // Wakes the wait once count bytes can be read: a reader that needs the
+  // rest of a frame sleeps through the pieces it comes in.
+  void WatchForBytes(IIoWait& wait, size_t count) override;
 
   // Bytes read from the device at a time.
   static constexpr uint32_t kReadChunk = 512;
@@ -55,11 +60,23 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
  protected:
   // Records a failure: code, followed by the operating system's error.
   void Fail(int32_t code, int32_t systemError);
-  // Names on the wait what wakes it when the device has bytes to read.
-  virtual void WatchDevice(IIoWait& wait) = 0;
+  // Names on the wait what wakes it once the device has count bytes to
+  // read (count is at least 1).
+  virtual void WatchDevice(IIoWait& wait, size_t count) = 0;
+  // For a device that can tell how many bytes it holds (waiting) and whose
+  // object wakes a wait on any byte: ready at once when count are there;
+  // else woken by the next byte when the rest is due within a couple of
+  // milliseconds, or after the time the line takes to bring the rest,
+  // instead of for every piece the device hands over meanwhile.
+  void WatchByLineTime(IIoWait& wait, size_t count, size_t waiting, TWaitObject device);
+  // How long the line takes to carry that many bytes, in whole milliseconds
+  // (rounded down).
+  uint32_t LineTimeMs(size_t bytes) const;
 
  private:
   TResult lastResult_;
+  uint32_t bitsPerSecond_;
+  uint32_t bitsPerByte_;
   uint8_t ahead_[kReadChunk];
   uint32_t aheadStart_ = 0;
   uint32_t aheadEnd_ = 0;

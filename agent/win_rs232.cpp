@@ -14,13 +14,17 @@ namespace {
 // messages deep.
 constexpr DWORD kQueueSize = 8192;
 
-// Reads hand over what has arrived at once and never wait (a waiting loop
-// watches the port instead). A write ends when the driver has taken every
-// byte or when its time-out has passed: the write budget, or the short wait
-// of a line that has stalled. A write time-out of 0 would mean none at all,
-// and a stalled driver would hold the write (and the agent) for ever.
+// A read has no time-outs: it ends once it has all the bytes it asked for.
+// The port is read only for bytes the driver already holds, so such reads
+// end at once; the one read that is left open asks for the bytes a waiting
+// loop needs, and its event wakes the loop when they are there. (Windows and
+// Wine agree on this; they differ on the time-outs that would make a read
+// end at its first byte.) A write ends when the driver has taken every byte
+// or when its time-out has passed: the write budget, or the short wait of a
+// line that has stalled. A write time-out of 0 would mean none at all, and a
+// stalled driver would hold the write (and the agent) for ever.
 COMMTIMEOUTS Timeouts(bool stalled) {
-  return {MAXDWORD, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
+  return {0, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
 }
 
 // How a finished write that ran out of time is reported, depending on the
@@ -78,24 +82,21 @@ struct TPortOperation {
 };
 
 // The port is opened for overlapped I/O so that a read can stand open while
-// the loop waits on its event. With these time-outs Windows finishes a read
-// at once, with nothing when nothing has come; the loop then waits for the
-// next byte with WaitCommEvent. Wine instead keeps such a read open until
-// bytes arrive, and its event is the wait. Writes are overlapped too, but
-// waited for at once: they keep their budget.
+// the loop waits on its event. Writes are overlapped too, but waited for at
+// once: they keep their budget.
 class TWinRS232Connection : public TRS232Connection {
  public:
-  TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, HANDLE port)
-      : TRS232Connection(logName, logFileSystem), port_(port) {}
+  TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, const TRS232Settings& settings,
+                      HANDLE port)
+      : TRS232Connection(logName, logFileSystem, settings), port_(port) {}
   ~TWinRS232Connection() override {
     // What a stalled driver still holds would only delay the close.
     if (stalled_) PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
-    // The driver must be done with the buffers before they go.
-    if (read_.pending || charWait_.pending) {
+    // The driver must be done with the buffer before it goes.
+    if (read_.pending) {
       CancelIo(port_);
       DWORD ignored = 0;
-      if (read_.pending) GetOverlappedResult(port_, &read_.overlapped, &ignored, TRUE);
-      if (charWait_.pending) GetOverlappedResult(port_, &charWait_.overlapped, &ignored, TRUE);
+      GetOverlappedResult(port_, &read_.overlapped, &ignored, TRUE);
     }
     CloseHandle(port_);
   }
@@ -129,7 +130,12 @@ class TWinRS232Connection : public TRS232Connection {
 
   int32_t ReadRaw(void* buffer, uint32_t size) override {
     if (chunkTaken_ == chunkLength_) {
-      if (!read_.pending && !StartRead()) return -1;
+      if (!read_.pending) {
+        DWORD waiting = 0;
+        if (!BytesWaiting(&waiting)) return -1;
+        if (waiting == 0) return 0;
+        if (!StartRead(waiting)) return -1;
+      }
       if (!read_.Done()) return 0;
       if (!CollectRead()) return -1;
     }
@@ -140,19 +146,16 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
  protected:
-  void WatchDevice(IIoWait& wait) override {
-    if (chunkTaken_ == chunkLength_) {
-      if (!read_.pending && !StartRead()) return;
-      if (read_.Done()) {
-        // Bytes came: read them now. Nothing came (Windows): wait for a byte.
-        if (!CollectRead()) return;
-        if (chunkTaken_ == chunkLength_) {
-          WatchForCharacter(wait);
-          return;
-        }
+  void WatchDevice(IIoWait& wait, size_t count) override {
+    if (chunkTaken_ == chunkLength_ && !read_.pending) {
+      DWORD waiting = 0;
+      if (!BytesWaiting(&waiting)) return;
+      if (waiting >= count || !StartRead(static_cast<DWORD>(count))) {
+        wait.Within(0);
+        return;
       }
     }
-    if (chunkTaken_ < chunkLength_) {
+    if (chunkTaken_ < chunkLength_ || read_.Done()) {
       wait.Within(0);
     } else {
       wait.WatchObject(reinterpret_cast<TWaitObject>(read_.overlapped.hEvent));
@@ -160,10 +163,25 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
  private:
-  bool StartRead() {
+  // What the driver holds for reading. Line errors (parity, framing,
+  // overrun) are cleared on the way and the bytes handed on: the protocol's
+  // checks above decide what is damaged.
+  bool BytesWaiting(DWORD* waiting) {
+    DWORD errors = 0;
+    COMSTAT status = {};
+    if (!ClearCommError(port_, &errors, &status)) {
+      Fail(RESULT_RS232_STATUS_FAILED, LastError());
+      return false;
+    }
+    *waiting = status.cbInQue;
+    return true;
+  }
+
+  // Starts a read that ends once it has count bytes (at most a chunk).
+  bool StartRead(DWORD count) {
     chunkTaken_ = chunkLength_ = 0;
-    if (!ReadFile(port_, chunk_, sizeof chunk_, nullptr, &read_.overlapped) &&
-        GetLastError() != ERROR_IO_PENDING) {
+    const DWORD asked = std::min<DWORD>(std::max<DWORD>(count, 1), sizeof chunk_);
+    if (!ReadFile(port_, chunk_, asked, nullptr, &read_.overlapped) && GetLastError() != ERROR_IO_PENDING) {
       Fail(RESULT_RS232_IO_FAILED, LastError());
       return false;
     }
@@ -179,33 +197,9 @@ class TWinRS232Connection : public TRS232Connection {
       Fail(RESULT_RS232_IO_FAILED, LastError());
       return false;
     }
-    // Line errors (parity, framing, overrun) are cleared and the bytes
-    // handed on: the protocol's checks above decide what is damaged.
-    DWORD errors = 0;
-    if (!ClearCommError(port_, &errors, nullptr)) {
-      Fail(RESULT_RS232_STATUS_FAILED, LastError());
-      return false;
-    }
     chunkTaken_ = 0;
     chunkLength_ = count;
     return true;
-  }
-
-  void WatchForCharacter(IIoWait& wait) {
-    if (!charWait_.pending) {
-      if (!WaitCommEvent(port_, &events_, &charWait_.overlapped) && GetLastError() != ERROR_IO_PENDING) {
-        return;  // no wait on this port: the loop's own time-out serves
-      }
-      charWait_.pending = true;
-    }
-    if (charWait_.Done()) {
-      DWORD ignored = 0;
-      GetOverlappedResult(port_, &charWait_.overlapped, &ignored, FALSE);
-      charWait_.pending = false;
-      wait.Within(0);
-      return;
-    }
-    wait.WatchObject(reinterpret_cast<TWaitObject>(charWait_.overlapped.hEvent));
   }
 
   void SetStalled(bool stalled) {
@@ -220,8 +214,6 @@ class TWinRS232Connection : public TRS232Connection {
   bool stalled_ = false;
   TPortOperation read_;
   TPortOperation write_;
-  TPortOperation charWait_;
-  DWORD events_ = 0;
   // The bytes of the last finished read, and how many are handed out.
   uint8_t chunk_[kReadChunk];
   uint32_t chunkLength_ = 0;
@@ -251,8 +243,7 @@ class TWinRS232Interface : public TRS232Interface {
       ClearCommError(port, nullptr, nullptr);
       PurgeComm(port, PURGE_RXCLEAR);
     }
-    SetCommMask(port, EV_RXCHAR);
-    *out = new TWinRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), port);
+    *out = new TWinRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), settings, port);
     return TResult();
   }
 };

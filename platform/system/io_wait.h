@@ -33,6 +33,13 @@ class IWaitable {
   // Names on the wait what would make this object worth looking at again:
   // something to read when readable is asked, room to write when writable is.
   virtual void Watch(IIoWait& wait, bool readable, bool writable) = 0;
+  // Names on the wait what wakes it once at least count bytes can be read,
+  // for a reader that can do nothing with fewer; any byte, unless the
+  // object can tell more.
+  virtual void WatchForBytes(IIoWait& wait, size_t count) {
+    (void)count;
+    Watch(wait, true, false);
+  }
 };
 
 // The platform's wait: poll() on Linux; WaitForMultipleObjects on Windows,

@@ -84,11 +84,13 @@ class FakeKeyboard : public IKeyboard {
   void PutKey(char key) override { pending = key; }
   void ClearKey() override { pending = 0; }
   char PollKey() override {
+    ++reads;
     const char key = pending;
     pending = 0;
     return key;
   }
   char pending = 0;
+  int reads = 0;
 };
 
 // The time a wait lasts: its limit, or less when something watched is ready.
@@ -296,8 +298,8 @@ TEST(RelayLoop, PollsOnlyWhileTheLinkHasASession) {
 
 // The loop turns as soon as the link has something to do instead of
 // sleeping out a fixed 20 ms, and at the latest after 20 ms when it has
-// nothing; however fast it turns, the switch is still read every 5 seconds
-// and a stop still ends it at once.
+// nothing; however fast it turns, the switch is still read every 5 seconds,
+// the console every 20 ms, and a stop still ends it at once.
 TEST(RelayLoop, TurnsWhenTheLinkHasWorkAndAtLeastEvery20Ms) {
   FakeWorld world;
   TAgentState state(FakeWorld::kPort);
@@ -306,7 +308,7 @@ TEST(RelayLoop, TurnsWhenTheLinkHasWorkAndAtLeastEvery20Ms) {
     if (now == 10000) world.link.wakeAfter = 0;  // the PIN pad falls silent
     if (now >= 12000) state.RequestStop();
   };
-  world.Run(state, false);
+  world.Run(state, true);
 
   ASSERT_FALSE(world.waits.empty());
   for (uint32_t wait : world.waits) EXPECT_LE(wait, 20u);
@@ -315,6 +317,7 @@ TEST(RelayLoop, TurnsWhenTheLinkHasWorkAndAtLeastEvery20Ms) {
   EXPECT_EQ(5000u, busyPolls) << "one poll for every 2 ms the link had work";
   EXPECT_EQ(100u, world.link.polls.size() - busyPolls) << "one poll per 20 ms when it had none";
   EXPECT_EQ(1 + 2, world.enabledReads) << "once to open, then every 5 seconds";
+  EXPECT_NEAR(12000 / 20, world.keyboard.reads, 1) << "every 20 ms, not on every wake";
   EXPECT_EQ((std::vector<uint32_t>{12000}), world.link.closes);
 }
 

@@ -197,6 +197,18 @@ TEST_F(RS232Link, WakesAWaitWhenBytesArrive) {
   }
   EXPECT_EQ("xyz", read) << "every wake came with bytes or before them";
   EXPECT_FALSE(wakes(kQuiet)) << "quiet again";
+
+  // A reader that has the start of a frame and needs the rest sleeps
+  // through the rest's first bytes.
+  const std::string frame(300, 'f');
+  line_->SendFar(frame.substr(0, 1));
+  EXPECT_EQ(frame.substr(0, 1), ReceiveFromPort(*nearEnd, 1));
+  line_->SendFar(frame.substr(1, 1));
+  wait.Begin(10);
+  port->WatchForBytes(wait, frame.size() - 1);
+  EXPECT_FALSE(wait.Wait()) << "one byte of the 299 still to come";
+  line_->SendFar(frame.substr(2));
+  EXPECT_EQ(frame.substr(1), ReceiveFromPort(*nearEnd, frame.size() - 1));
 }
 
 TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {

@@ -39,24 +39,28 @@ int32_t RS232WriteTimeoutError();
 constexpr int kRS232QuietGiveUpMs = 20000;
 
 // Reads from a port until count bytes have come (never more) or the line has
-// been quiet too long; between reads it waits for the port to have bytes.
+// been quiet too long; before each read it waits for the port to have the
+// bytes still missing, so that they are read together when they come
+// together.
 inline std::string ReceiveFromPort(IConnection& port, size_t count) {
   std::string received;
   char buffer[4096];
   TIoWait wait;
+  auto* waitable = dynamic_cast<IWaitable*>(&port);
   auto quietSince = std::chrono::steady_clock::now();
   while (received.size() < count && std::chrono::steady_clock::now() - quietSince <
                                         std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
     const size_t wanted = std::min(sizeof buffer, count - received.size());
+    if (waitable) {
+      wait.Begin(100);
+      waitable->WatchForBytes(wait, wanted);
+      wait.Wait();
+    }
     const int32_t n = port.Receive(buffer, static_cast<uint32_t>(wanted));
     if (n < 0) break;
     if (n > 0) {
       received.append(buffer, static_cast<size_t>(n));
       quietSince = std::chrono::steady_clock::now();
-    } else if (auto* waitable = dynamic_cast<IWaitable*>(&port)) {
-      wait.Begin(100);
-      waitable->Watch(wait, true, false);
-      wait.Wait();
     }
   }
   return received;

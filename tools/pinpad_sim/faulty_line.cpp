@@ -74,6 +74,10 @@ void TFaultyLine::Watch(IIoWait& wait, bool readable, bool writable) {
   if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->Watch(wait, readable, writable);
 }
 
+void TFaultyLine::WatchForBytes(IIoWait& wait, size_t count) {
+  if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->WatchForBytes(wait, count);
+}
+
 void TFaultyLine::Observe(const TByteBuffer& content) {
   if (content.Length() < 5) return;
   const bool current = faults_.awaitingAck && content[1] == faults_.lastDataSequence;

@@ -49,6 +49,7 @@ class TFaultyLine : public IConnection, public IWaitable {
   int32_t GetState() override { return port_->GetState(); }
   TResult GetLastResult() override { return port_->GetLastResult(); }
   void Watch(IIoWait& wait, bool readable, bool writable) override;
+  void WatchForBytes(IIoWait& wait, size_t count) override;
 
  private:
   void WriteNoise();

@@ -17,7 +17,7 @@ constexpr int kWriteWaitMs = 10;
 // is a test tool and may share a device with a watcher.
 class TDevicePathConnection : public TRS232Connection {
  public:
-  explicit TDevicePathConnection(int fd) : TRS232Connection("", nullptr), fd_(fd) {}
+  TDevicePathConnection(int fd, const TRS232Settings& settings) : TRS232Connection("", nullptr, settings), fd_(fd) {}
   ~TDevicePathConnection() override { close(fd_); }
 
   int32_t WriteRaw(const void* data, uint32_t length) override {
@@ -51,9 +51,9 @@ class TDevicePathConnection : public TRS232Connection {
   }
 
  protected:
-  void WatchDevice(IIoWait& wait) override {
+  void WatchDevice(IIoWait& wait, size_t count) override {
     // A hung-up terminal is "readable" for ever: waits then run to their end.
-    if (!hungUp_) wait.WatchObject(static_cast<TWaitObject>(fd_));
+    if (!hungUp_) WatchByLineTime(wait, count, TerminalBytesWaiting(fd_), static_cast<TWaitObject>(fd_));
   }
 
  private:
@@ -76,6 +76,6 @@ TResult OpenDevicePath(const std::string& path, const TRS232Settings& settings, 
   SetRS232LineSettings(&line, settings);
   tcsetattr(fd, TCSANOW, &line);
   tcflush(fd, TCIFLUSH);
-  *out = new TDevicePathConnection(fd);
+  *out = new TDevicePathConnection(fd, settings);
   return TResult();
 }
