@@ -151,7 +151,9 @@ class TPosixRS232Connection : public TRS232Connection {
   void WatchDevice(IIoWait& wait, size_t count) override {
     // A device that fails its reads (a hung-up terminal, an adapter pulled
     // out) is "readable" for ever; watching it would end every wait at once.
-    if (!readFailed_) WatchByLineTime(wait, count, TerminalBytesWaiting(fd_), static_cast<TWaitObject>(fd_));
+    if (!readFailed_ && WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
+      wait.WatchObject(static_cast<TWaitObject>(fd_));
+    }
   }
 
  private:

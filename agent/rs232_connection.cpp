@@ -67,18 +67,16 @@ void TRS232Connection::WatchForBytes(IIoWait& wait, size_t count) {
   WatchDevice(wait, count == 0 ? 1 : count);
 }
 
-void TRS232Connection::WatchByLineTime(IIoWait& wait, size_t count, size_t waiting, TWaitObject device) {
+bool TRS232Connection::WaitForLineTime(IIoWait& wait, size_t count, size_t waiting) {
   if (waiting >= count) {
     wait.Within(0);
-    return;
+    return false;
   }
   constexpr uint32_t kShortestSleep = 2;
   const uint32_t rest = LineTimeMs(count - waiting);
-  if (rest >= kShortestSleep) {
-    wait.Within(rest);
-  } else {
-    wait.WatchObject(device);
-  }
+  if (rest < kShortestSleep) return true;
+  wait.Within(rest);
+  return false;
 }
 
 uint32_t TRS232Connection::LineTimeMs(size_t bytes) const {

@@ -63,12 +63,13 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
   // Names on the wait what wakes it once the device has count bytes to
   // read (count is at least 1).
   virtual void WatchDevice(IIoWait& wait, size_t count) = 0;
-  // For a device that can tell how many bytes it holds (waiting) and whose
-  // object wakes a wait on any byte: ready at once when count are there;
-  // else woken by the next byte when the rest is due within a couple of
-  // milliseconds, or after the time the line takes to bring the rest,
-  // instead of for every piece the device hands over meanwhile.
-  void WatchByLineTime(IIoWait& wait, size_t count, size_t waiting, TWaitObject device);
+  // For a reader that needs count bytes of a device that holds waiting: the
+  // wait ends at once when they are there, or after the time the line takes
+  // to bring the rest when that is more than a couple of milliseconds, so
+  // that the reader sleeps through the pieces the device hands over
+  // meanwhile. True when neither: the device is to be watched for its next
+  // bytes.
+  bool WaitForLineTime(IIoWait& wait, size_t count, size_t waiting);
   // How long the line takes to carry that many bytes, in whole milliseconds
   // (rounded down).
   uint32_t LineTimeMs(size_t bytes) const;

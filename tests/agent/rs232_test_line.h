@@ -39,9 +39,10 @@ int32_t RS232WriteTimeoutError();
 constexpr int kRS232QuietGiveUpMs = 20000;
 
 // Reads from a port until count bytes have come (never more) or the line has
-// been quiet too long; before each read it waits for the port to have the
-// bytes still missing, so that they are read together when they come
-// together.
+// been quiet too long. Before each read it waits for the port to have a few
+// of the bytes still missing (a short message whole, when it comes whole),
+// but not for many: a reader that sleeps while a large transfer trickles in
+// would hold up the writer.
 inline std::string ReceiveFromPort(IConnection& port, size_t count) {
   std::string received;
   char buffer[4096];
@@ -52,8 +53,9 @@ inline std::string ReceiveFromPort(IConnection& port, size_t count) {
                                         std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
     const size_t wanted = std::min(sizeof buffer, count - received.size());
     if (waitable) {
+      constexpr size_t kFewBytes = 16;
       wait.Begin(100);
-      waitable->WatchForBytes(wait, wanted);
+      waitable->WatchForBytes(wait, std::min(wanted, kFewBytes));
       wait.Wait();
     }
     const int32_t n = port.Receive(buffer, static_cast<uint32_t>(wanted));

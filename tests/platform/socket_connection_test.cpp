@@ -162,6 +162,9 @@ TEST_F(SocketConnection, WakesAWaitForWhatItIsWatchedFor) {
   wait.Begin(kLong);
   wait.Within(0);
   EXPECT_TRUE(wait.Wait()) << "something is ready already";
+  wait.Begin(kLong);
+  wait.Within(3);
+  EXPECT_FALSE(wait.Wait()) << "a short wait with nothing watched runs out";
 }
 
 }  // namespace

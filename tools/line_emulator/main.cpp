@@ -14,6 +14,10 @@ void PrintCounts(const char* way, const TDirectionCounts& counts) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(EmulatorUsage(), stdout);
+    return 0;
+  }
   TEmulatorOptions options;
   std::string error;
   if (!ParseEmulatorOptions(argc - 1, argv + 1, &options, &error)) {

@@ -53,7 +53,9 @@ class TDevicePathConnection : public TRS232Connection {
  protected:
   void WatchDevice(IIoWait& wait, size_t count) override {
     // A hung-up terminal is "readable" for ever: waits then run to their end.
-    if (!hungUp_) WatchByLineTime(wait, count, TerminalBytesWaiting(fd_), static_cast<TWaitObject>(fd_));
+    if (!hungUp_ && WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
+      wait.WatchObject(static_cast<TWaitObject>(fd_));
+    }
   }
 
  private:
