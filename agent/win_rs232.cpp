@@ -150,11 +150,7 @@ class TWinRS232Connection : public TRS232Connection {
     if (chunkTaken_ == chunkLength_ && !read_.pending) {
       DWORD waiting = 0;
       if (!BytesWaiting(&waiting)) return;
-      // A read left open for many bytes would cost Wine a call into the
-      // program for every piece the line brings; the line's time is as
-      // good a wake-up and costs nothing meanwhile.
-      if (!WaitForLineTime(wait, count, waiting)) return;
-      if (!StartRead(static_cast<DWORD>(count))) {
+      if (waiting >= count || !StartRead(static_cast<DWORD>(count))) {
         wait.Within(0);
         return;
       }

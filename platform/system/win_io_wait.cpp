@@ -5,37 +5,18 @@
 
 #include "system/io_wait.h"
 
-#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
-#endif
-
-namespace {
-
-// Windows ends a timed wait at a tick of its clock, every 15.6 ms unless
-// some program asked for finer ones, so a wait for the few milliseconds a
-// frame still needs would last a tick or two. Shorter waits than this run on
-// a high-resolution timer where Windows has one (Windows 10 1803 and later);
-// elsewhere the plain time-out serves.
-constexpr uint32_t kPreciseBelow = 16;
-
-}  // namespace
-
 // The watched sockets all signal one event: which of them woke the wait does
 // not matter, since the waiting loop looks at every one of them afterwards.
 class TIoWait::TPlatform {
  public:
-  TPlatform()
-      : socketEvent(WSACreateEvent()),
-        timer(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)) {}
+  TPlatform() : socketEvent(WSACreateEvent()) {}
   ~TPlatform() {
     if (socketEvent != WSA_INVALID_EVENT) WSACloseEvent(socketEvent);
-    if (timer) CloseHandle(timer);
   }
   TPlatform(const TPlatform&) = delete;
   TPlatform& operator=(const TPlatform&) = delete;
 
   WSAEVENT socketEvent;
-  HANDLE timer;
   std::vector<SOCKET> sockets;
   std::vector<HANDLE> objects;
 };
@@ -92,21 +73,12 @@ bool TIoWait::Wait() {
     std::vector<HANDLE> handles;
     if (!platform.sockets.empty()) handles.push_back(platform.socketEvent);
     handles.insert(handles.end(), platform.objects.begin(), platform.objects.end());
-    const DWORD watched = static_cast<DWORD>(handles.size());
-    DWORD timeout = limit_;
-    if (platform.timer && limit_ < kPreciseBelow) {
-      LARGE_INTEGER due;
-      due.QuadPart = -10000LL * limit_;  // relative, in 100 ns
-      if (SetWaitableTimer(platform.timer, &due, 0, nullptr, nullptr, FALSE)) {
-        handles.push_back(platform.timer);
-        timeout = limit_ + kPreciseBelow;  // should the timer fail to fire
-      }
-    }
     if (handles.empty()) {
-      Sleep(timeout);
+      Sleep(limit_);
     } else {
-      const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
-      ready = woken < WAIT_OBJECT_0 + watched;
+      const DWORD count = static_cast<DWORD>(handles.size());
+      const DWORD woken = WaitForMultipleObjects(count, handles.data(), FALSE, limit_);
+      ready = woken < WAIT_OBJECT_0 + count;
     }
   }
   // A socket left selected would go on signalling the event in later waits
