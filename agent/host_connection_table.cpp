@@ -83,6 +83,16 @@ int32_t THostConnectionTable::Relay(uint32_t id, IConnection& connection) {
   return CONNECTION_CONNECTED;
 }
 
+void THostConnectionTable::Watch(IIoWait& wait) {
+  const bool room = sender_.GetBacklog() < kMaxBacklog;
+  for (auto& entry : connections_) {
+    THostConnection& host = entry.second;
+    if (auto* socket = dynamic_cast<IWaitable*>(host.connection.get())) {
+      socket->Watch(wait, room, !host.unsent.Empty());
+    }
+  }
+}
+
 void THostConnectionTable::Service() {
   auto it = connections_.lower_bound(passStart_);
   for (size_t left = connections_.size(); left != 0; --left, ++it) {

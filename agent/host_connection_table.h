@@ -5,6 +5,7 @@
 #include "files/byte_buffer.h"
 #include "serial_environment.h"
 #include "serial_message.h"
+#include "system/io_wait.h"
 
 // A connection the far end asked for, made with the PC's own network
 // interface.
@@ -39,6 +40,10 @@ class THostConnectionTable {
   // relays what the hosts sent, and reports and forgets a connection that is
   // gone. The pass ends at the first connection forgotten.
   void Service();
+  // Names the sockets on the wait: readable while the link has room for
+  // host data, writable while data waits for them, and connecting or
+  // listening ones for their connect or peer.
+  void Watch(IIoWait& wait);
   // Closes every connection without reporting it.
   void CloseAll() { connections_.clear(); }
   bool Has(uint32_t id) const { return connections_.count(id) != 0; }

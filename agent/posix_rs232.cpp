@@ -18,10 +18,6 @@
 
 namespace {
 
-// A read waits this long for the first byte when nothing has arrived: the
-// relay loop polls the port every turn and must not stall on a quiet line.
-constexpr int kReadWaitMs = 10;
-
 // The device behind COMn. A link ports/comN beside the program names it
 // when present, so that any device (a USB adapter, a pseudo-terminal) can
 // serve as a numbered port; without one, COMn is the nth built-in port.
@@ -92,8 +88,9 @@ void Configure(int fd, const TRS232Settings& settings) {
 
 class TPosixRS232Connection : public TRS232Connection {
  public:
-  TPosixRS232Connection(const char* logName, IFileSystem* logFileSystem, int fd)
-      : TRS232Connection(logName, logFileSystem), fd_(fd) {}
+  TPosixRS232Connection(const char* logName, IFileSystem* logFileSystem, const TRS232Settings& settings,
+                        int fd)
+      : TRS232Connection(logName, logFileSystem, settings), fd_(fd) {}
 
   ~TPosixRS232Connection() override {
     // A terminal that is closed with output pending waits for it to drain
@@ -140,21 +137,23 @@ class TPosixRS232Connection : public TRS232Connection {
   }
 
   int32_t ReadRaw(void* buffer, uint32_t size) override {
-    pollfd port = {fd_, POLLIN, 0};
-    const int ready = poll(&port, 1, kReadWaitMs);
-    if (ready < 0) {
-      if (errno == EINTR) return 0;
-      Fail(RESULT_RS232_STATUS_FAILED, errno);
-      return -1;
-    }
-    if (ready == 0) return 0;
     // Bytes with line errors (parity, framing) are read as they came: the
     // protocol's checks above decide what is damaged.
     const ssize_t count = read(fd_, buffer, size);
+    readFailed_ = count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
     if (count >= 0) return static_cast<int32_t>(count);
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+    if (!readFailed_) return 0;
     Fail(RESULT_RS232_IO_FAILED, errno);
     return -1;
+  }
+
+ protected:
+  void WatchDevice(IIoWait& wait, size_t count) override {
+    // A device that fails its reads (a hung-up terminal, an adapter pulled
+    // out) is "readable" for ever; watching it would end every wait at once.
+    if (!readFailed_ && WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
+      wait.WatchObject(static_cast<TWaitObject>(fd_));
+    }
   }
 
  private:
@@ -171,6 +170,8 @@ class TPosixRS232Connection : public TRS232Connection {
   int fd_;
   // The last write timed out and the device has taken nothing since.
   bool stalled_ = false;
+  // The last read failed: the device is gone or hung up.
+  bool readFailed_ = false;
 };
 
 class TPosixRS232Interface : public TRS232Interface {
@@ -180,7 +181,7 @@ class TPosixRS232Interface : public TRS232Interface {
   TResult OpenPort(const TRS232Settings& settings, IConnection** out) override {
     *out = nullptr;
     // Not blocking: a port without carrier would hold open() until one
-    // appears. Reads and writes wait with poll instead.
+    // appears. Writes wait with poll instead; reads never wait.
     const int fd = open(DevicePath(settings.port).c_str(),
                         O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return RS232Failure(RESULT_RS232_OPEN_FAILED, errno);
@@ -196,7 +197,7 @@ class TPosixRS232Interface : public TRS232Interface {
     Configure(fd, settings);
     // Whatever arrived before the port was ours belongs to nobody.
     tcflush(fd, TCIFLUSH);
-    *out = new TPosixRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), fd);
+    *out = new TPosixRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), settings, fd);
     return TResult();
   }
 };
@@ -220,6 +221,11 @@ void SetRS232LineSettings(termios* line, const TRS232Settings& settings) {
     line->c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
     line->c_cflag |= size | ParityFlags(settings.parity) | (settings.stopBits == 1 ? 0 : CSTOPB);
   }
+}
+
+size_t TerminalBytesWaiting(int fd) {
+  int waiting = 0;
+  return ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0 ? static_cast<size_t>(waiting) : 0;
 }
 
 IRS232Interface* NewPlatformRS232Interface(IFileSystem* logFileSystem) {

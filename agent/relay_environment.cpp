@@ -18,3 +18,9 @@ ITimer* TSystemRelayEnvironment::CreateTimer(uint32_t milliseconds) {
 void TSystemRelayEnvironment::Delay(uint32_t milliseconds) {
   GetSystem()->Delay(milliseconds);
 }
+
+void TSystemRelayEnvironment::WaitForLink(IRelayLink& link, uint32_t milliseconds) {
+  wait_.Begin(milliseconds);
+  link.Watch(wait_);
+  wait_.Wait();
+}

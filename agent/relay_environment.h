@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include "relay_link.h"
 #include "system/device.h"
+#include "system/io_wait.h"
 #include "system/timer.h"
 
 // What the relay loop needs from the world: the devices, time and the enabled
@@ -15,6 +17,9 @@ class IRelayEnvironment {
   // The caller owns the timer.
   virtual ITimer* CreateTimer(uint32_t milliseconds) = 0;
   virtual void Delay(uint32_t milliseconds) = 0;
+  // Sleeps until the link has something to do (Watch), but no longer than
+  // the given time.
+  virtual void WaitForLink(IRelayLink& link, uint32_t milliseconds) = 0;
 };
 
 // The real thing: the platform's system object, its device layer, and the
@@ -25,4 +30,8 @@ class TSystemRelayEnvironment : public IRelayEnvironment {
   IDevice* GetDevice(uint32_t type, uint32_t index) override;
   ITimer* CreateTimer(uint32_t milliseconds) override;
   void Delay(uint32_t milliseconds) override;
+  void WaitForLink(IRelayLink& link, uint32_t milliseconds) override;
+
+ private:
+  TIoWait wait_;
 };

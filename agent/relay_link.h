@@ -1,4 +1,5 @@
 #pragma once
+#include "system/io_wait.h"
 #include "system/result.h"
 
 // The serial side of the relay as the relay loop drives it: the PIN pad's
@@ -13,6 +14,9 @@ class IRelayLink {
   // Moves whatever is ready between the COM port, the PIN pad's requests and
   // the PC's connections; never blocks.
   virtual void Poll() = 0;
+  // Names on the wait what would give the next Poll something to do, so
+  // that the loop sleeps until then; nothing while there is no session.
+  virtual void Watch(IIoWait& wait) = 0;
   // Ends the session and closes the COM port; the link can be opened again.
   virtual void Close() = 0;
 };

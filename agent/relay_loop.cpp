@@ -6,6 +6,8 @@
 
 namespace {
 
+// The longest a relay turn waits for the link to have something to do; the
+// pause before a reopen is read in turns of the same length.
 constexpr uint32_t kPollInterval = 20;
 constexpr uint32_t kEnabledCheckInterval = 5000;
 constexpr uint32_t kReopenPause = 5000;
@@ -21,17 +23,23 @@ char TakeKey(IRelayEnvironment& environment) {
 // console mode) a key is pressed.
 void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
   std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
+  // The console is read every 20 ms as before, not on every wake: under
+  // Wine each look at it is a call to another process.
+  std::unique_ptr<ITimer> keyCheck(environment.CreateTimer(kPollInterval));
   for (;;) {
     if (link.HasSession()) link.Poll();
-    environment.Delay(kPollInterval);
+    environment.WaitForLink(link, kPollInterval);
     if (enabledCheck->IsExpired()) {
       if (!environment.IsAgentEnabled()) return;
       enabledCheck->Restart(kEnabledCheckInterval);
     }
     if (state.IsStopRequested()) return;
-    if (console && TakeKey(environment) != 0) {
-      state.RequestStop();
-      return;
+    if (console && keyCheck->IsExpired()) {
+      keyCheck->Restart(kPollInterval);
+      if (TakeKey(environment) != 0) {
+        state.RequestStop();
+        return;
+      }
     }
   }
 }

@@ -3,7 +3,9 @@
 #include "relay_environment.h"
 
 // Keeps the PIN pad's link open on the configured COM port while the agent is
-// enabled and pumps it every 20 ms; closes it when the agent is disabled or a
+// enabled and pumps it whenever it has something to do: bytes from the PIN
+// pad, data from a host or room for data to one, a timeout due; at the
+// latest every 20 ms. It closes the link when the agent is disabled or a
 // stop is requested, and waits 5 seconds before every new open. In console
 // mode a key press stops it too. A stop ends the loop within one turn (and
 // one serial write budget, when the line has stalled), pause or not.

@@ -1,4 +1,5 @@
 #include "serial_framer.h"
+#include <algorithm>
 
 namespace {
 
@@ -73,6 +74,20 @@ bool TSerialFramer::ReadFrame(TByteBuffer* content) {
     }
   }
   return false;
+}
+
+void TSerialFramer::Watch(IIoWait& wait) {
+  if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->WatchForBytes(wait, std::max<size_t>(1, BytesToFrameEnd()));
+}
+
+size_t TSerialFramer::BytesToFrameEnd() const {
+  if (!inFrame_ || raw_.Empty()) return 0;
+  // Kind, sequence number, payload length and the CRC: a frame with no
+  // payload, until the length byte tells more.
+  constexpr size_t kShortestFrame = 5;
+  const TByteBuffer content = Unescape(raw_);
+  const size_t whole = content.Length() >= 3 ? kShortestFrame + content[2] : kShortestFrame;
+  return (whole > content.Length() ? whole - content.Length() : 0) + 1;
 }
 
 bool TSerialFramer::WriteFrame(const uint8_t* content, size_t length) {

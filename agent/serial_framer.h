@@ -4,6 +4,7 @@
 #include <memory>
 #include "files/byte_buffer.h"
 #include "net/network.h"
+#include "system/io_wait.h"
 
 // Frame delimiting and byte stuffing on the PIN pad's serial line: a frame is
 // 0xC0, the escaped content, 0xC0; inside it 0xC0 travels as 0xDB 0xDC and
@@ -22,6 +23,14 @@ class TSerialFramer {
   // Writes the content as one frame in a single Send; true when the port
   // took all of it.
   bool WriteFrame(const uint8_t* content, size_t length);
+  // Names the port on the wait, to wake it when the frame under way can
+  // be complete, or when the next one starts. A port that cannot be watched
+  // leaves the wait to its time limit.
+  void Watch(IIoWait& wait);
+  // The fewest bytes still to come on the line before the frame being
+  // collected can end (its closing delimiter included): escapes only make
+  // a frame longer. 0 when no frame is under way.
+  size_t BytesToFrameEnd() const;
 
   // The frame on the line for a content, delimiters included.
   static TByteBuffer Escape(const uint8_t* content, size_t length);

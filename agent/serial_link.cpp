@@ -123,6 +123,14 @@ void TSerialLink::HandleFrame(const TByteBuffer& frame) {
   }
 }
 
+void TSerialLink::Watch(IIoWait& wait) {
+  framer_.Watch(wait);
+  if (ackTimer_ && !queue_.Empty()) {
+    const uint32_t elapsed = ackTimer_->GetElapsed();
+    wait.Within(elapsed >= kAckTimeout ? 0 : kAckTimeout - elapsed);
+  }
+}
+
 void TSerialLink::Poll() {
   TByteBuffer frame;
   if (framer_.ReadFrame(&frame)) HandleFrame(frame);

@@ -28,6 +28,9 @@ class TSerialLink {
   TByteBuffer TakeReceived();
   // Handles at most one incoming frame and the acknowledgement timeout.
   void Poll();
+  // Names on the wait what the next Poll would act on: bytes from the far
+  // end, and the acknowledgement timeout while more is queued.
+  void Watch(IIoWait& wait);
   // Discards everything queued and in flight and marks the link down until
   // the far end acknowledges a frame or delivers data.
   void Fail();

@@ -39,6 +39,10 @@ void TSerialNetworkInterface::Poll() {
   if (session_) session_->Poll();
 }
 
+void TSerialNetworkInterface::Watch(IIoWait& wait) {
+  if (session_) session_->Watch(wait);
+}
+
 TResult TSerialNetworkInterface::Connect(const TNetAddress& target, IConnection** out) {
   if (!out) return TResult(RESULT_INVALID_ARGUMENT);
   *out = nullptr;

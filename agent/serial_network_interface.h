@@ -38,6 +38,7 @@ class TSerialNetworkInterface : public INetworkInterface, public IRelayLink {
   TResult OpenLink(bool wait) override;
   bool HasSession() override { return session_ != nullptr; }
   void Poll() override;
+  void Watch(IIoWait& wait) override;
 
   // Ports below this are served by a local listener, not by the far end.
   static constexpr uint16_t kFirstRemoteListenPort = 4096;

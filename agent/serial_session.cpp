@@ -65,6 +65,11 @@ void TSerialSession::HandleReset() {
   hosts_.CloseAll();
 }
 
+void TSerialSession::Watch(IIoWait& wait) {
+  link_.Watch(wait);
+  hosts_.Watch(wait);
+}
+
 bool TSerialSession::WaitLink() {
   std::unique_ptr<ITimer> timer(environment_.CreateTimer(kLinkWait));
   while (link_.IsDown() && !timer->IsExpired()) {

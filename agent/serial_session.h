@@ -32,6 +32,10 @@ class TSerialSession : public ISerialMessageSender {
   // answers whether it has.
   bool WaitLink();
   bool IsLinkUp() const { return !link_.IsDown(); }
+  // Names on the wait what would give the next Poll something to do: bytes
+  // from the far end, data from the hosts or room for data to them, and the
+  // link's acknowledgement timeout.
+  void Watch(IIoWait& wait);
 
   bool SendMessage(const TSerialMessage& message) override;
   size_t GetBacklog() const override { return link_.GetBacklog(); }

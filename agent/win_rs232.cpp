@@ -1,7 +1,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "rs232_connection.h"
 #include "rs232_interface.h"
@@ -12,14 +14,24 @@ namespace {
 // messages deep.
 constexpr DWORD kQueueSize = 8192;
 
-// Reads hand over what has arrived at once and wait at most 10 ms for the
-// first byte, so that the relay loop's turn stays short. A write ends when
-// the driver has taken every byte or when its time-out has passed: the write
-// budget, or the short wait of a line that has stalled. A write time-out of
-// 0 would mean none at all, and a stalled driver would hold WriteFile (and
-// the agent) for ever.
+// A read has no time-outs: it ends once it has all the bytes it asked for.
+// The port is read only for bytes the driver already holds, so such reads
+// end at once; the one read that is left open asks for the bytes a waiting
+// loop needs, and its event wakes the loop when they are there. (Windows and
+// Wine agree on this; they differ on the time-outs that would make a read
+// end at its first byte.) A write ends when the driver has taken every byte
+// or when its time-out has passed: the write budget, or the short wait of a
+// line that has stalled. A write time-out of 0 would mean none at all, and a
+// stalled driver would hold the write (and the agent) for ever.
 COMMTIMEOUTS Timeouts(bool stalled) {
-  return {MAXDWORD, 0, 10, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
+  return {0, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
+}
+
+// How a finished write that ran out of time is reported, depending on the
+// system: as success with a short count, or as a failure with one of these.
+bool IsTimeOut(DWORD error) {
+  return error == ERROR_SEM_TIMEOUT || error == WAIT_TIMEOUT || error == ERROR_TIMEOUT ||
+         error == ERROR_COUNTER_TIMEOUT;
 }
 
 int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
@@ -53,13 +65,39 @@ bool SetLineState(HANDLE port, const TRS232Settings& settings) {
   return SetCommState(port, &line) != 0;
 }
 
+// One overlapped operation and its event.
+struct TPortOperation {
+  TPortOperation() { overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~TPortOperation() {
+    if (overlapped.hEvent) CloseHandle(overlapped.hEvent);
+  }
+  TPortOperation(const TPortOperation&) = delete;
+  TPortOperation& operator=(const TPortOperation&) = delete;
+
+  bool Done() const { return HasOverlappedIoCompleted(&overlapped) != 0; }
+
+  OVERLAPPED overlapped = {};
+  // Started and not yet collected.
+  bool pending = false;
+};
+
+// The port is opened for overlapped I/O so that a read can stand open while
+// the loop waits on its event. Writes are overlapped too, but waited for at
+// once: they keep their budget.
 class TWinRS232Connection : public TRS232Connection {
  public:
-  TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, HANDLE port)
-      : TRS232Connection(logName, logFileSystem), port_(port) {}
+  TWinRS232Connection(const char* logName, IFileSystem* logFileSystem, const TRS232Settings& settings,
+                      HANDLE port)
+      : TRS232Connection(logName, logFileSystem, settings), port_(port) {}
   ~TWinRS232Connection() override {
     // What a stalled driver still holds would only delay the close.
     if (stalled_) PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
+    // The driver must be done with the buffer before it goes.
+    if (read_.pending) {
+      CancelIo(port_);
+      DWORD ignored = 0;
+      GetOverlappedResult(port_, &read_.overlapped, &ignored, TRUE);
+    }
     CloseHandle(port_);
   }
 
@@ -68,12 +106,17 @@ class TWinRS232Connection : public TRS232Connection {
     uint32_t written = 0;
     while (written < length) {
       DWORD count = 0;
-      if (!WriteFile(port_, bytes + written, length - written, &count, nullptr)) {
+      if (!WriteFile(port_, bytes + written, length - written, nullptr, &write_.overlapped) &&
+          GetLastError() != ERROR_IO_PENDING) {
         Fail(RESULT_RS232_IO_FAILED, LastError());
         return -1;
       }
-      // A write that timed out answers success with what the driver took:
-      // some bytes is progress (a long write goes on), none is a stall.
+      if (!GetOverlappedResult(port_, &write_.overlapped, &count, TRUE) && !IsTimeOut(GetLastError())) {
+        Fail(RESULT_RS232_IO_FAILED, LastError());
+        return -1;
+      }
+      // A write that timed out ends with what the driver took: some bytes
+      // is progress (a long write goes on), none is a stall.
       if (count == 0) {
         SetStalled(true);
         Fail(RESULT_RS232_IO_FAILED, ERROR_COUNTER_TIMEOUT);
@@ -86,22 +129,79 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
   int32_t ReadRaw(void* buffer, uint32_t size) override {
-    DWORD count = 0;
-    if (!ReadFile(port_, buffer, size, &count, nullptr)) {
-      Fail(RESULT_RS232_IO_FAILED, LastError());
-      return -1;
+    if (chunkTaken_ == chunkLength_) {
+      if (!read_.pending) {
+        DWORD waiting = 0;
+        if (!BytesWaiting(&waiting)) return -1;
+        if (waiting == 0) return 0;
+        if (!StartRead(waiting)) return -1;
+      }
+      if (!read_.Done()) return 0;
+      if (!CollectRead()) return -1;
     }
-    // Line errors (parity, framing, overrun) are cleared and the bytes
-    // handed on: the protocol's checks above decide what is damaged.
-    DWORD errors = 0;
-    if (!ClearCommError(port_, &errors, nullptr)) {
-      Fail(RESULT_RS232_STATUS_FAILED, LastError());
-      return -1;
-    }
+    const uint32_t count = std::min(size, chunkLength_ - chunkTaken_);
+    std::memcpy(buffer, chunk_ + chunkTaken_, count);
+    chunkTaken_ += count;
     return static_cast<int32_t>(count);
   }
 
+ protected:
+  void WatchDevice(IIoWait& wait, size_t count) override {
+    if (chunkTaken_ == chunkLength_ && !read_.pending) {
+      DWORD waiting = 0;
+      if (!BytesWaiting(&waiting)) return;
+      if (waiting >= count || !StartRead(static_cast<DWORD>(count))) {
+        wait.Within(0);
+        return;
+      }
+    }
+    if (chunkTaken_ < chunkLength_ || read_.Done()) {
+      wait.Within(0);
+    } else {
+      wait.WatchObject(reinterpret_cast<TWaitObject>(read_.overlapped.hEvent));
+    }
+  }
+
  private:
+  // What the driver holds for reading. Line errors (parity, framing,
+  // overrun) are cleared on the way and the bytes handed on: the protocol's
+  // checks above decide what is damaged.
+  bool BytesWaiting(DWORD* waiting) {
+    DWORD errors = 0;
+    COMSTAT status = {};
+    if (!ClearCommError(port_, &errors, &status)) {
+      Fail(RESULT_RS232_STATUS_FAILED, LastError());
+      return false;
+    }
+    *waiting = status.cbInQue;
+    return true;
+  }
+
+  // Starts a read that ends once it has count bytes (at most a chunk).
+  bool StartRead(DWORD count) {
+    chunkTaken_ = chunkLength_ = 0;
+    const DWORD asked = std::min<DWORD>(std::max<DWORD>(count, 1), sizeof chunk_);
+    if (!ReadFile(port_, chunk_, asked, nullptr, &read_.overlapped) && GetLastError() != ERROR_IO_PENDING) {
+      Fail(RESULT_RS232_IO_FAILED, LastError());
+      return false;
+    }
+    read_.pending = true;
+    return true;
+  }
+
+  // Takes the bytes of a finished read.
+  bool CollectRead() {
+    read_.pending = false;
+    DWORD count = 0;
+    if (!GetOverlappedResult(port_, &read_.overlapped, &count, FALSE)) {
+      Fail(RESULT_RS232_IO_FAILED, LastError());
+      return false;
+    }
+    chunkTaken_ = 0;
+    chunkLength_ = count;
+    return true;
+  }
+
   void SetStalled(bool stalled) {
     if (stalled == stalled_) return;
     stalled_ = stalled;
@@ -112,6 +212,12 @@ class TWinRS232Connection : public TRS232Connection {
   HANDLE port_;
   // The last write timed out and the driver has taken nothing since.
   bool stalled_ = false;
+  TPortOperation read_;
+  TPortOperation write_;
+  // The bytes of the last finished read, and how many are handed out.
+  uint8_t chunk_[kReadChunk];
+  uint32_t chunkLength_ = 0;
+  uint32_t chunkTaken_ = 0;
 };
 
 class TWinRS232Interface : public TRS232Interface {
@@ -123,8 +229,8 @@ class TWinRS232Interface : public TRS232Interface {
     // The device namespace form reaches ports above COM9 too.
     char device[32];
     std::snprintf(device, sizeof device, "\\\\.\\COM%d", settings.port);
-    HANDLE port = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE port = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) return RS232Failure(RESULT_RS232_OPEN_FAILED, LastError());
     SetupComm(port, kQueueSize, kQueueSize);
     // A refused line state leaves the port with its previous one, which the
@@ -137,7 +243,7 @@ class TWinRS232Interface : public TRS232Interface {
       ClearCommError(port, nullptr, nullptr);
       PurgeComm(port, PURGE_RXCLEAR);
     }
-    *out = new TWinRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), port);
+    *out = new TWinRS232Connection(RS232LogName(settings.port).c_str(), LogFileSystem(), settings, port);
     return TResult();
   }
 };

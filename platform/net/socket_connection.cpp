@@ -128,3 +128,19 @@ bool TSocketConnection::WaitUntilReady(TConnectionWait what, uint32_t millisecon
   if (state_ == CONNECTION_CLOSED) return true;
   return WaitForSocket(socket_, state_ == CONNECTION_CONNECTING ? TConnectionWait::Send : what, milliseconds);
 }
+
+void TSocketConnection::Watch(IIoWait& wait, bool readable, bool writable) {
+  switch (state_) {
+    case CONNECTION_CONNECTING:
+      wait.WatchSocket(socket_, false, true);
+      return;
+    case CONNECTION_LISTENING:
+      wait.WatchSocket(socket_, true, false);
+      return;
+    case CONNECTION_CONNECTED:
+      if (readable || writable) wait.WatchSocket(socket_, readable, writable);
+      return;
+    default:
+      return;  // closed: nothing more can happen on it
+  }
+}

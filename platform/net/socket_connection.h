@@ -5,12 +5,18 @@
 #include "net/network.h"
 #include "net/socket_api.h"
 #include "net/waitable_connection.h"
+#include "system/io_wait.h"
 
 // One TCP connection over a non-blocking socket: outgoing, or listening
 // until it accepts a peer. Every operation polls the socket first, so the
 // state follows the socket without the caller waiting. The connection is its
-// own logger and writes its traffic when it was given a file system.
-class TSocketConnection : public IConnection, public TLoggerToFile, public IWaitableConnection {
+// own logger and writes its traffic when it was given a file system. A
+// waiting loop can sleep until the socket has something for it: the
+// updater's one connection at a time, the agent's many in one wait.
+class TSocketConnection : public IConnection,
+                          public TLoggerToFile,
+                          public IWaitableConnection,
+                          public IWaitable {
  public:
   static constexpr uint32_t kInitialSendBufferSize = 8192;
 
@@ -27,6 +33,10 @@ class TSocketConnection : public IConnection, public TLoggerToFile, public IWait
   bool WaitUntilReady(TConnectionWait what, uint32_t milliseconds) override;
   // The platform's last socket error number.
   virtual int32_t GetSystemError() = 0;
+
+  // A connecting socket is watched for its connect to come through, a
+  // listening one for a peer, a connected one as asked.
+  void Watch(IIoWait& wait, bool readable, bool writable) override;
 
   // The size SO_SNDBUF was last raised to for a large send.
   uint32_t GetSendBufferSize() const { return sendBufferSize_; }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,8 +10,9 @@
 #include "system/keyboard.h"
 #include "fake_timer.h"
 
-// The relay loop against a fake clock: Delay only moves the clock, so the
-// 5-second cadence runs in no time, and each test scripts what happens when.
+// The relay loop against a fake clock: Delay and the waits for the link only
+// move the clock, so the 5-second cadence runs in no time, and each test
+// scripts what happens when.
 
 namespace {
 
@@ -37,10 +39,16 @@ class FakeLink : public IDevice, public IRelayLink {
     session = false;
     closes.push_back(now_);
   }
+  // A link with something to do (bytes on the line, a socket ready) ends
+  // the loop's wait after wakeAfter milliseconds; 0: it has nothing.
+  void Watch(IIoWait& wait) override {
+    if (session && wakeAfter != 0) wait.Within(wakeAfter);
+  }
 
   bool openSucceeds = true;
   bool sessionOnOpen = true;
   bool session = false;
+  uint32_t wakeAfter = 0;
   std::vector<bool> openedWaiting;
   std::vector<uint32_t> opens, polls, closes;
 
@@ -76,11 +84,23 @@ class FakeKeyboard : public IKeyboard {
   void PutKey(char key) override { pending = key; }
   void ClearKey() override { pending = 0; }
   char PollKey() override {
+    ++reads;
     const char key = pending;
     pending = 0;
     return key;
   }
   char pending = 0;
+  int reads = 0;
+};
+
+// The time a wait lasts: its limit, or less when something watched is ready.
+class FakeWait : public IIoWait {
+ public:
+  explicit FakeWait(uint32_t limit) : lasts(limit) {}
+  void WatchSocket(TSocket, bool, bool) override {}
+  void WatchObject(TWaitObject) override {}
+  void Within(uint32_t milliseconds) override { lasts = std::min(lasts, milliseconds); }
+  uint32_t lasts;
 };
 
 class FakeWorld : public IRelayEnvironment {
@@ -91,7 +111,10 @@ class FakeWorld : public IRelayEnvironment {
     devices[DEVICE_KEYBOARD * 0x10000] = &keyboard;
   }
 
-  bool IsAgentEnabled() override { return enabled; }
+  bool IsAgentEnabled() override {
+    ++enabledReads;
+    return enabled;
+  }
   IDevice* GetDevice(uint32_t type, uint32_t index) override {
     requestedTypes.push_back(type);
     auto found = devices.find(type * 0x10000 + index);
@@ -100,6 +123,18 @@ class FakeWorld : public IRelayEnvironment {
   ITimer* CreateTimer(uint32_t milliseconds) override { return new FakeTimer(now, milliseconds); }
   void Delay(uint32_t milliseconds) override {
     delays.push_back(milliseconds);
+    Pass(milliseconds);
+  }
+  void WaitForLink(IRelayLink& waitingFor, uint32_t milliseconds) override {
+    EXPECT_EQ(&waitingFor, &link);
+    FakeWait wait(milliseconds);
+    waitingFor.Watch(wait);
+    waits.push_back(wait.lasts);
+    // The fake clock counts whole milliseconds: a wait cut to nothing still
+    // takes one, or a link always ready would stop the clock.
+    Pass(std::max(wait.lasts, 1u));
+  }
+  void Pass(uint32_t milliseconds) {
     now += milliseconds;
     if (whenTimePasses) whenTimePasses(now);
     // A loop that never ends would hang the test run; ten fake minutes is
@@ -120,6 +155,8 @@ class FakeWorld : public IRelayEnvironment {
   FakeKeyboard keyboard;
   std::map<uint32_t, IDevice*> devices;
   std::vector<uint32_t> delays;
+  std::vector<uint32_t> waits;
+  int enabledReads = 0;
   std::vector<uint32_t> requestedTypes;
   std::function<void(uint32_t)> whenTimePasses;
 };
@@ -131,6 +168,7 @@ TEST(RelayLoop, ReturnsAtOnceWithoutPortLinkOrPcNetwork) {
     world.Run(state, true);
     EXPECT_TRUE(world.requestedTypes.empty()) << "no port: no device is even made";
     EXPECT_TRUE(world.delays.empty());
+    EXPECT_TRUE(world.waits.empty());
   }
   for (uint32_t missing : {DEVICE_ETHERNET * 0x10000, DEVICE_USB_LINK * 0x10000 + FakeWorld::kPort}) {
     FakeWorld world;
@@ -139,6 +177,7 @@ TEST(RelayLoop, ReturnsAtOnceWithoutPortLinkOrPcNetwork) {
     world.Run(state, true);
     EXPECT_TRUE(world.link.opens.empty());
     EXPECT_TRUE(world.delays.empty()) << "missing device " << missing;
+    EXPECT_TRUE(world.waits.empty()) << "missing device " << missing;
     EXPECT_EQ(0, world.network.opens);
   }
 }
@@ -255,6 +294,31 @@ TEST(RelayLoop, PollsOnlyWhileTheLinkHasASession) {
   EXPECT_EQ(1000u, world.link.polls.front());
   EXPECT_EQ(1980u, world.link.polls.back());
   EXPECT_EQ(1u, world.link.opens.size()) << "a lost session is not a reason to reopen";
+}
+
+// The loop turns as soon as the link has something to do instead of
+// sleeping out a fixed 20 ms, and at the latest after 20 ms when it has
+// nothing; however fast it turns, the switch is still read every 5 seconds,
+// the console every 20 ms, and a stop still ends it at once.
+TEST(RelayLoop, TurnsWhenTheLinkHasWorkAndAtLeastEvery20Ms) {
+  FakeWorld world;
+  TAgentState state(FakeWorld::kPort);
+  world.link.wakeAfter = 2;
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 10000) world.link.wakeAfter = 0;  // the PIN pad falls silent
+    if (now >= 12000) state.RequestStop();
+  };
+  world.Run(state, true);
+
+  ASSERT_FALSE(world.waits.empty());
+  for (uint32_t wait : world.waits) EXPECT_LE(wait, 20u);
+  size_t busyPolls = 0;
+  for (uint32_t poll : world.link.polls) busyPolls += poll < 10000 ? 1 : 0;
+  EXPECT_EQ(5000u, busyPolls) << "one poll for every 2 ms the link had work";
+  EXPECT_EQ(100u, world.link.polls.size() - busyPolls) << "one poll per 20 ms when it had none";
+  EXPECT_EQ(1 + 2, world.enabledReads) << "once to open, then every 5 seconds";
+  EXPECT_NEAR(12000 / 20, world.keyboard.reads, 1) << "every 20 ms, not on every wake";
+  EXPECT_EQ((std::vector<uint32_t>{12000}), world.link.closes);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "files/file_system.h"
 #include "rs232_interface.h"
 #include "rs232_test_line.h"
+#include "system/io_wait.h"
 
 // The serial port link of this build on a real line: a pseudo-terminal on
 // Linux, a COM port of Wine mapped onto one on Windows.
@@ -165,6 +166,49 @@ TEST_F(RS232Link, AWriteTheStalledLineDoesNotTakeFailsAndTheLineRecovers) {
       read = line_->ReceiveFar(1);
     } while (!read.empty() && read.back() != '!');
   }
+}
+
+// A loop waiting on the port sleeps while the line is quiet and wakes when
+// bytes arrive; bytes the port has read ahead and not yet handed out wake
+// it at once.
+TEST_F(RS232Link, WakesAWaitWhenBytesArrive) {
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  auto* port = dynamic_cast<IWaitable*>(nearEnd.get());
+  ASSERT_NE(port, nullptr);
+  TIoWait wait;
+  auto wakes = [&](uint32_t limit) {
+    wait.Begin(limit);
+    port->Watch(wait, true, false);
+    return wait.Wait();
+  };
+  constexpr uint32_t kQuiet = 50;
+  char byte = 0;
+  EXPECT_FALSE(wakes(kQuiet)) << "a quiet line";
+  EXPECT_EQ(0, nearEnd->Receive(&byte, 1));
+  EXPECT_FALSE(wakes(kQuiet)) << "still quiet after a read found nothing";
+
+  line_->SendFar("xyz");
+  std::string read;
+  while (read.size() < 3 && wakes(kRS232QuietGiveUpMs)) {
+    const int32_t n = nearEnd->Receive(&byte, 1);
+    ASSERT_GE(n, 0);
+    if (n == 1) read += byte;
+  }
+  EXPECT_EQ("xyz", read) << "every wake came with bytes or before them";
+  EXPECT_FALSE(wakes(kQuiet)) << "quiet again";
+
+  // A reader that has the start of a frame and needs the rest sleeps
+  // through the rest's first bytes.
+  const std::string frame(300, 'f');
+  line_->SendFar(frame.substr(0, 1));
+  EXPECT_EQ(frame.substr(0, 1), ReceiveFromPort(*nearEnd, 1));
+  line_->SendFar(frame.substr(1, 1));
+  wait.Begin(10);
+  port->WatchForBytes(wait, frame.size() - 1);
+  EXPECT_FALSE(wait.Wait()) << "one byte of the 299 still to come";
+  line_->SendFar(frame.substr(2));
+  EXPECT_EQ(frame.substr(1), ReceiveFromPort(*nearEnd, frame.size() - 1));
 }
 
 TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {

@@ -1,10 +1,12 @@
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "net/network.h"
+#include "system/io_wait.h"
 
 // A serial line for the serial port tests: its near end is the port COMn
 // (n = Port()) that the platform's serial port interface opens, and the test
@@ -36,15 +38,27 @@ int32_t RS232WriteTimeoutError();
 // Give up reading from a line that has been quiet this long.
 constexpr int kRS232QuietGiveUpMs = 20000;
 
-// Reads from a port until count bytes have come or the line has been quiet
-// too long.
+// Reads from a port until count bytes have come (never more) or the line has
+// been quiet too long. Before each read it waits for the port to have a few
+// of the bytes still missing (a short message whole, when it comes whole),
+// but not for many: a reader that sleeps while a large transfer trickles in
+// would hold up the writer.
 inline std::string ReceiveFromPort(IConnection& port, size_t count) {
   std::string received;
   char buffer[4096];
+  TIoWait wait;
+  auto* waitable = dynamic_cast<IWaitable*>(&port);
   auto quietSince = std::chrono::steady_clock::now();
   while (received.size() < count && std::chrono::steady_clock::now() - quietSince <
                                         std::chrono::milliseconds(kRS232QuietGiveUpMs)) {
-    const int32_t n = port.Receive(buffer, sizeof buffer);
+    const size_t wanted = std::min(sizeof buffer, count - received.size());
+    if (waitable) {
+      constexpr size_t kFewBytes = 16;
+      wait.Begin(100);
+      waitable->WatchForBytes(wait, std::min(wanted, kFewBytes));
+      wait.Wait();
+    }
+    const int32_t n = port.Receive(buffer, static_cast<uint32_t>(wanted));
     if (n < 0) break;
     if (n > 0) {
       received.append(buffer, static_cast<size_t>(n));

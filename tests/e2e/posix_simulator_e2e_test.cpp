@@ -1,7 +1,9 @@
-// The PIN pad simulator against the real agent, over a socat cable: what it
-// asks for works even when it damages frames and adds line noise, and it
-// says by its exit status whether it got what it asked for.
+// The PIN pad simulator against the real agent, over the line emulator's
+// cable at 115200 baud: what it asks for works even when it damages frames
+// and adds line noise, its exchanges come back whole, and it says by its
+// exit status whether it got what it asked for.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,15 +20,17 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// Two pseudo-terminals joined back to back by socat.
+// Two pseudo-terminals joined by the line emulator, which keeps the time of
+// a 115200 baud line.
 class TCable {
  public:
   TCable() {
     pid_ = fork();
     if (pid_ == 0) {
-      const std::string near = "pty,raw,echo=0,link=" + Near();
-      const std::string far = "pty,raw,echo=0,link=" + Far();
-      execlp("socat", "socat", near.c_str(), far.c_str(), static_cast<char*>(nullptr));
+      const std::string emulator = TestProgramDirectory() + "/line-emulator";
+      const int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, STDOUT_FILENO);
+      execl(emulator.c_str(), emulator.c_str(), Near().c_str(), Far().c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     for (int i = 0; i < 200 && !(std::filesystem::exists(Near()) && std::filesystem::exists(Far())); ++i) {
@@ -76,7 +80,7 @@ TSimulatorRun RunSimulator(const std::vector<std::string>& arguments) {
 
 TEST(SimulatorEndToEnd, RelaysThroughFaultsAndReportsWhatHappened) {
   TCable cable;
-  ASSERT_TRUE(std::filesystem::exists(cable.Far())) << "socat made no cable";
+  ASSERT_TRUE(std::filesystem::exists(cable.Far())) << "the emulator made no cable";
   TAgentFolder folder("e2e-sim-agent");
   folder.WriteFile("agent.ini", "Enabled=1\r\n");
   folder.WriteFile("pinpad.ini", "ComPort=5\r\n");
@@ -115,6 +119,20 @@ TEST(SimulatorEndToEnd, RelaysThroughFaultsAndReportsWhatHappened) {
   EXPECT_EQ(0, reset.exitCode);
   EXPECT_EQ("1234", partial);
   EXPECT_TRUE(closed);
+
+  // Requests one at a time, each echoed whole before the next goes.
+  std::thread echoAll([&host] {
+    const int peer = host.Accept(kWaitMs);
+    if (peer < 0) return;
+    for (std::string part; !(part = ReadBytes(peer, 1, kWaitMs)).empty();) WriteBytes(peer, part);
+    close(peer);
+  });
+  const TSimulatorRun exchanges = RunSimulator({"--exchanges", "3x64,300", cable.Far(), "connect", port});
+  echoAll.join();
+  EXPECT_EQ(0, exchanges.exitCode);
+  std::string stream;
+  for (size_t i = 0; i < 3 * 64 + 300; ++i) stream += static_cast<char>('a' + i % 26);
+  EXPECT_EQ(stream, exchanges.output);
 
   const TSimulatorRun refused =
       RunSimulator({cable.Far(), "connect", "127.0.0.1:" + std::to_string(UnusedPort()), "x"});

@@ -8,6 +8,7 @@
 #include "build_flavour.h"
 #include "net/socket_connection.h"
 #include "net/socket_interface.h"
+#include "system/io_wait.h"
 #include "socket_testutil.h"
 
 namespace {
@@ -121,6 +122,49 @@ TEST_F(SocketConnection, LargeSendRaisesTheSendBufferInTheUpdaterOnly) {
     return client->Send(small, sizeof small) != 0;
   }));
   EXPECT_EQ(client->GetSendBufferSize(), raised);
+}
+
+// A waiting loop sleeps through a quiet connection and wakes for what it
+// watches: a connect coming through, a peer to accept, data or a close to
+// read, room to write; and at once when told something is ready already.
+TEST_F(SocketConnection, WakesAWaitForWhatItIsWatchedFor) {
+  TIoWait wait;
+  auto wakes = [&](IConnection& connection, bool readable, bool writable, uint32_t limit) {
+    wait.Begin(limit);
+    dynamic_cast<IWaitable&>(connection).Watch(wait, readable, writable);
+    return wait.Wait();
+  };
+  constexpr uint32_t kQuiet = 50;
+  constexpr uint32_t kLong = 20000;
+
+  uint16_t port = 0;
+  std::unique_ptr<IConnection> server = ListenOnFreePort(network_.get(), &port);
+  ASSERT_NE(server, nullptr);
+  EXPECT_FALSE(wakes(*server, true, false, kQuiet)) << "nobody has come";
+  std::unique_ptr<IConnection> client = ConnectTo(network_.get(), port);
+  ASSERT_NE(client, nullptr);
+  EXPECT_TRUE(wakes(*client, false, false, kLong)) << "the connect came through";
+  EXPECT_TRUE(wakes(*server, false, false, kLong)) << "a peer to accept";
+  ASSERT_TRUE(PollUntil([&] {
+    return client->GetState() == CONNECTION_CONNECTED && server->GetState() == CONNECTION_CONNECTED;
+  }));
+
+  EXPECT_FALSE(wakes(*client, true, false, kQuiet)) << "nothing to read";
+  EXPECT_FALSE(wakes(*client, false, false, kQuiet)) << "nothing asked for";
+  EXPECT_TRUE(wakes(*client, false, true, kLong)) << "room to write";
+  ASSERT_TRUE(SendAll(server.get(), "x"));
+  EXPECT_TRUE(wakes(*client, true, false, kLong)) << "data to read";
+  EXPECT_EQ(ReceiveExactly(client.get(), 1), "x");
+  EXPECT_FALSE(wakes(*client, true, false, kQuiet)) << "all of it read";
+  server.reset();
+  EXPECT_TRUE(wakes(*client, true, false, kLong)) << "the peer closed";
+
+  wait.Begin(kLong);
+  wait.Within(0);
+  EXPECT_TRUE(wait.Wait()) << "something is ready already";
+  wait.Begin(kLong);
+  wait.Within(3);
+  EXPECT_FALSE(wait.Wait()) << "a short wait with nothing watched runs out";
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ int32_t TFaultyLine::Receive(void* buffer, uint32_t size) {
       continue;
     }
     if (inFrame_ && !incoming_.Empty()) {
-      Watch(TSerialFramer::Unescape(incoming_));
+      Observe(TSerialFramer::Unescape(incoming_));
       incoming_.Clear();
       inFrame_ = false;
     } else {
@@ -70,7 +70,15 @@ int32_t TFaultyLine::Receive(void* buffer, uint32_t size) {
   return count;
 }
 
-void TFaultyLine::Watch(const TByteBuffer& content) {
+void TFaultyLine::Watch(IIoWait& wait, bool readable, bool writable) {
+  if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->Watch(wait, readable, writable);
+}
+
+void TFaultyLine::WatchForBytes(IIoWait& wait, size_t count) {
+  if (auto* port = dynamic_cast<IWaitable*>(port_.get())) port->WatchForBytes(wait, count);
+}
+
+void TFaultyLine::Observe(const TByteBuffer& content) {
   if (content.Length() < 5) return;
   const bool current = faults_.awaitingAck && content[1] == faults_.lastDataSequence;
   if (content[0] == kFrameAck && current) faults_.awaitingAck = false;

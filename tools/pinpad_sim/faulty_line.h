@@ -4,6 +4,7 @@
 #include <memory>
 #include "files/byte_buffer.h"
 #include "net/network.h"
+#include "system/io_wait.h"
 
 // What the simulator does wrong on purpose, and what it learns about the
 // line while doing it. Shared by every port connection it opens, so that a
@@ -36,7 +37,8 @@ struct TLineFaults {
 // The serial port as the simulator's link sees it: passes bytes through,
 // altering outgoing frames as the faults ask, and watches the frames both
 // ways. The link writes each frame with one Send, so Send sees whole frames.
-class TFaultyLine : public IConnection {
+// A wait watches the port beneath.
+class TFaultyLine : public IConnection, public IWaitable {
  public:
   // Takes the port; the faults must outlive the line.
   TFaultyLine(IConnection* port, TLineFaults& faults);
@@ -46,10 +48,12 @@ class TFaultyLine : public IConnection {
   uint32_t GetPeerAddress() override { return port_->GetPeerAddress(); }
   int32_t GetState() override { return port_->GetState(); }
   TResult GetLastResult() override { return port_->GetLastResult(); }
+  void Watch(IIoWait& wait, bool readable, bool writable) override;
+  void WatchForBytes(IIoWait& wait, size_t count) override;
 
  private:
   void WriteNoise();
-  void Watch(const TByteBuffer& content);
+  void Observe(const TByteBuffer& content);
 
   std::unique_ptr<IConnection> port_;
   TLineFaults& faults_;

@@ -9,16 +9,15 @@
 
 namespace {
 
-// Reads wait this long for a first byte, as the agent's ports do, so that
-// the link's polling loop neither spins nor stalls.
-constexpr int kReadWaitMs = 10;
+// Writes that find the device full wait this long for room at a time.
+constexpr int kWriteWaitMs = 10;
 
 // Any terminal device by path, typically the far end of a pseudo-terminal
 // pair whose near end the agent holds. Not held exclusively: the simulator
 // is a test tool and may share a device with a watcher.
 class TDevicePathConnection : public TRS232Connection {
  public:
-  explicit TDevicePathConnection(int fd) : TRS232Connection("", nullptr), fd_(fd) {}
+  TDevicePathConnection(int fd, const TRS232Settings& settings) : TRS232Connection("", nullptr, settings), fd_(fd) {}
   ~TDevicePathConnection() override { close(fd_); }
 
   int32_t WriteRaw(const void* data, uint32_t length) override {
@@ -35,26 +34,33 @@ class TDevicePathConnection : public TRS232Connection {
         return -1;
       }
       pollfd device = {fd_, POLLOUT, 0};
-      poll(&device, 1, kReadWaitMs);
+      poll(&device, 1, kWriteWaitMs);
     }
     return static_cast<int32_t>(written);
   }
 
   int32_t ReadRaw(void* buffer, uint32_t size) override {
-    pollfd device = {fd_, POLLIN, 0};
-    if (poll(&device, 1, kReadWaitMs) <= 0) return 0;
     const ssize_t count = read(fd_, buffer, size);
-    if (count >= 0) return static_cast<int32_t>(count);
-    if (errno == EAGAIN || errno == EINTR) return 0;
     // A pseudo-terminal whose other end is closed reads EIO until someone
     // opens it again: a quiet line, not a broken one.
-    if (errno == EIO) return 0;
+    hungUp_ = count < 0 && errno == EIO;
+    if (count >= 0) return static_cast<int32_t>(count);
+    if (errno == EAGAIN || errno == EINTR || hungUp_) return 0;
     Fail(RESULT_RS232_IO_FAILED, errno);
     return -1;
   }
 
+ protected:
+  void WatchDevice(IIoWait& wait, size_t count) override {
+    // A hung-up terminal is "readable" for ever: waits then run to their end.
+    if (!hungUp_ && WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
+      wait.WatchObject(static_cast<TWaitObject>(fd_));
+    }
+  }
+
  private:
   int fd_;
+  bool hungUp_ = false;
 };
 
 }  // namespace
@@ -72,6 +78,6 @@ TResult OpenDevicePath(const std::string& path, const TRS232Settings& settings, 
   SetRS232LineSettings(&line, settings);
   tcsetattr(fd, TCSANOW, &line);
   tcflush(fd, TCIFLUSH);
-  *out = new TDevicePathConnection(fd);
+  *out = new TDevicePathConnection(fd, settings);
   return TResult();
 }

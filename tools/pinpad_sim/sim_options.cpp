@@ -1,4 +1,5 @@
 #include "sim_options.h"
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -60,6 +61,30 @@ int HexDigit(char c) {
 
 }  // namespace
 
+bool ParseExchangeSizes(const std::string& text, std::vector<uint32_t>* sizes) {
+  constexpr uint64_t kMostExchanges = 100000;
+  constexpr uint64_t kLargestRequest = 65000;
+  sizes->clear();
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, comma - start);
+    const size_t times = item.find('x');
+    uint64_t count = 1;
+    uint64_t size = 0;
+    if (times != std::string::npos &&
+        !ParseNumber(item.substr(0, times).c_str(), kMostExchanges, &count)) {
+      return false;
+    }
+    const std::string sizeText = times == std::string::npos ? item : item.substr(times + 1);
+    if (!ParseNumber(sizeText.c_str(), kLargestRequest, &size) || size == 0) return false;
+    if (sizes->size() + count > kMostExchanges) return false;
+    sizes->insert(sizes->end(), count, static_cast<uint32_t>(size));
+    start = comma + 1;
+  }
+  return !sizes->empty();
+}
+
 std::string UnescapeText(const std::string& text) {
   std::string bytes;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -101,6 +126,8 @@ bool ParseSimOptions(int argc, char** argv, TSimOptions* options, std::string* e
       options->outputFile = value;
     } else if (name == "--close-after-quiet") {
       good = good && ParseUint32(value, &options->quietCloseMs) && options->quietCloseMs > 0;
+    } else if (name == "--exchanges") {
+      good = good && ParseExchangeSizes(value, &options->exchanges);
     } else if (name == "--time-limit") {
       good = good && ParseUint32(value, &options->timeLimitSeconds) && options->timeLimitSeconds > 0;
     } else if (name == "--bad-crc") {
@@ -155,6 +182,10 @@ bool ParseSimOptions(int argc, char** argv, TSimOptions* options, std::string* e
     }
     options->data += content;
   }
+  if (!options->exchanges.empty() && !options->data.empty()) {
+    *error = "--exchanges makes its own requests: no TEXT or --file with it";
+    return false;
+  }
   return true;
 }
 
@@ -175,6 +206,11 @@ const char* SimUsage() {
          "  --close-after-quiet MS   close from this side once everything is sent and\n"
          "                           nothing has come for MS milliseconds\n"
          "  --time-limit SECONDS     give up after this long (default 30)\n"
+         "  --exchanges LIST         instead of TEXT, send requests of these sizes one at\n"
+         "                           a time, each once the whole previous one has come\n"
+         "                           back (from an echoing host), and report the round\n"
+         "                           trips; LIST: sizes and COUNTxSIZE, comma-separated\n"
+         "                           (300,1500 or 200x64), at most 65000 bytes each\n"
          "misbehaving on purpose:\n"
          "  --bad-crc N              corrupt the CRC of the next N DATA frames sent\n"
          "  --withhold-acks N        leave the agent's next N DATA frames unacknowledged\n"
@@ -182,5 +218,8 @@ const char* SimUsage() {
          "  --reset-after N          once N bytes are sent, reopen the link (the agent\n"
          "                           receives MSG_RESET) and end\n"
          "\n"
-         "Progress goes to standard error. Exit status: 0 done, 1 failed, 2 usage.\n";
+         "Progress and timings go to standard error: when the connection was made,\n"
+         "when everything sent was acknowledged and the last byte came, the round\n"
+         "trips, and the time from the connect request to the acknowledged close.\n"
+         "Exit status: 0 done, 1 failed, 2 usage.\n";
 }

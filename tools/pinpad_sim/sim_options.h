@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "net/network.h"
 
 // What one run of the simulator is asked to do.
@@ -9,6 +10,9 @@ struct TSimOptions {
   bool listen = false;  // listen on a port at the far end instead of connecting
   TNetAddress target;   // host and port to connect to; only the port for a listen
   std::string data;     // bytes to send once connected (text, then the file)
+  // Sizes of requests sent one at a time, each once the previous one has
+  // come back whole; empty: send data at once.
+  std::vector<uint32_t> exchanges;
   std::string outputFile;    // empty: what comes back goes to standard output
   uint32_t quietCloseMs = 0;  // 0: wait for the far side to close
   uint32_t timeLimitSeconds = 30;
@@ -18,6 +22,10 @@ struct TSimOptions {
   bool resetAfterSending = false;
   uint64_t resetAfterBytes = 0;
 };
+
+// "300,700" or "200x64" (200 requests of 64 bytes), mixed freely; false
+// when the text is not such a list or asks for more than the limits allow.
+bool ParseExchangeSizes(const std::string& text, std::vector<uint32_t>* sizes);
 
 // Reads the command line (without the program name). False with a message
 // in error when it asks for something unclear.

@@ -7,6 +7,8 @@
 #include "serial_message.h"
 #include "serial_network_interface.h"
 #include "sim_port.h"
+#include "sim_timings.h"
+#include "system/io_wait.h"
 
 namespace {
 
@@ -16,6 +18,10 @@ using Clock = std::chrono::steady_clock;
 // one is acknowledged, so the link's queue stays small and the agent writes
 // each piece to its socket in one go.
 constexpr uint32_t kSendPiece = 16384;
+
+// The longest the simulator sleeps between looks at the line when nothing
+// wakes it, as the agent's relay loop does.
+constexpr uint32_t kLongestWait = 20;
 
 void Report(const char* text) { std::fprintf(stderr, "pinpad-sim: %s\n", text); }
 
@@ -46,10 +52,13 @@ class TSimulator {
     faults_.badCrcFrames = options_.badCrcFrames;
     faults_.withheldAcks = options_.withheldAcks;
     faults_.noiseBytes = options_.noiseBytes;
+    timings_.ConnectRequested();
     if (!OpenConnection()) return SIM_FAILED;
-    const int status = Transfer();
+    timings_.Connected();
+    const int status = options_.exchanges.empty() ? Transfer() : Exchange();
     connection_.reset();  // asks the agent to close a connection still open
     WaitUntilSent();
+    timings_.Closed();
     char summary[160];
     std::snprintf(summary, sizeof summary,
                   "sent %llu bytes, received %llu bytes in %.3f s (%lu DATA frames, %lu NAKs)",
@@ -58,12 +67,22 @@ class TSimulator {
                   static_cast<unsigned long>(faults_.dataFramesSent),
                   static_cast<unsigned long>(faults_.naksReceived));
     Report(summary);
+    std::fputs(timings_.Report().c_str(), stderr);
     if (output_ && output_ != stdout) std::fclose(output_);
     return status;
   }
 
  private:
   bool TimeIsUp() const { return Clock::now() >= deadline_; }
+
+  // Sleeps until the line or the link's timer has something for the next
+  // poll, or for at most the given time; the simulator waits as the agent
+  // does, so that what is measured through both is the agent's pace.
+  void WaitForLine(uint32_t milliseconds = kLongestWait) {
+    wait_.Begin(milliseconds);
+    interface_.Watch(wait_);
+    wait_.Wait();
+  }
 
   bool OpenOutput() {
     output_ = options_.outputFile.empty() ? stdout : std::fopen(options_.outputFile.c_str(), "wb");
@@ -93,6 +112,7 @@ class TSimulator {
     }
     int32_t state = CONNECTION_CONNECTING;
     while ((state == CONNECTION_CONNECTING || state == CONNECTION_LISTENING) && !TimeIsUp()) {
+      WaitForLine();
       state = connection_->GetState();
     }
     if (state == CONNECTION_CONNECTED) {
@@ -119,6 +139,7 @@ class TSimulator {
     char buffer[4096];
     while (!TimeIsUp()) {
       if (options_.resetAfterSending && sent_ >= options_.resetAfterBytes) return ReopenLink();
+      bool moved = false;
       if (next < data.size() && faults_.LineIsIdle()) {
         uint64_t piece = std::min<uint64_t>(kSendPiece, data.size() - next);
         if (options_.resetAfterSending) piece = std::min(piece, options_.resetAfterBytes - sent_);
@@ -130,6 +151,7 @@ class TSimulator {
         next += static_cast<size_t>(taken);
         sent_ += static_cast<uint64_t>(taken);
         lastActivity = Clock::now();
+        moved = true;
       }
       const int32_t count = connection_->Receive(buffer, sizeof buffer);
       if (count < 0) {
@@ -137,21 +159,72 @@ class TSimulator {
         return SIM_DONE;
       }
       if (count > 0) {
-        std::fwrite(buffer, 1, static_cast<size_t>(count), output_);
-        std::fflush(output_);
-        received_ += static_cast<uint64_t>(count);
+        Deliver(buffer, count);
         lastActivity = Clock::now();
+        moved = true;
       }
       const bool allSent = next == data.size() && faults_.LineIsIdle();
+      if (allSent) timings_.AllSent();
       if (!allSent) lastActivity = std::max(lastActivity, Clock::now());
       if (options_.quietCloseMs != 0 && allSent &&
           Clock::now() - lastActivity >= std::chrono::milliseconds(options_.quietCloseMs)) {
         Report("closing");
         return SIM_DONE;
       }
+      if (!moved) WaitForLine();
     }
     Report("time limit reached");
     return SIM_FAILED;
+  }
+
+  // Request after request, each once the whole previous one has come back.
+  int Exchange() {
+    char buffer[4096];
+    for (const uint32_t size : options_.exchanges) {
+      std::string request(size, '\0');
+      for (uint32_t i = 0; i < size; ++i) request[i] = static_cast<char>('a' + (sent_ + i) % 26);
+      const auto start = Clock::now();
+      size_t next = 0;
+      uint64_t back = 0;
+      while (back < size) {
+        if (TimeIsUp()) {
+          Report("time limit reached");
+          return SIM_FAILED;
+        }
+        bool moved = false;
+        if (next < request.size()) {
+          const int32_t taken = connection_->Send(request.data() + next, static_cast<uint32_t>(request.size() - next));
+          if (taken < 0) {
+            Report("the connection closed before everything was sent");
+            return SIM_FAILED;
+          }
+          next += static_cast<size_t>(taken);
+          sent_ += static_cast<uint64_t>(taken);
+          moved = taken > 0;
+        }
+        const int32_t count = connection_->Receive(buffer, sizeof buffer);
+        if (count < 0) {
+          Report("closed by the far side in the middle of an exchange");
+          return SIM_FAILED;
+        }
+        if (count > 0) {
+          Deliver(buffer, count);
+          back += static_cast<uint64_t>(count);
+          moved = true;
+        }
+        if (!moved) WaitForLine();
+      }
+      timings_.RoundTrip(Clock::now() - start);
+    }
+    Report("exchanges done, closing");
+    return SIM_DONE;
+  }
+
+  void Deliver(const char* bytes, int32_t count) {
+    std::fwrite(bytes, 1, static_cast<size_t>(count), output_);
+    std::fflush(output_);
+    received_ += static_cast<uint64_t>(count);
+    timings_.Received();
   }
 
   // A PIN pad that restarts opens its link afresh; the reset that opening
@@ -170,7 +243,10 @@ class TSimulator {
 
   // Keeps the link going until the agent has acknowledged everything sent.
   void WaitUntilSent() {
-    while (!faults_.LineIsIdle() && !TimeIsUp()) interface_.Poll();
+    while (!faults_.LineIsIdle() && !TimeIsUp()) {
+      interface_.Poll();
+      if (!faults_.LineIsIdle()) WaitForLine();
+    }
   }
 
   const TSimOptions& options_;
@@ -179,6 +255,8 @@ class TSimulator {
   TSimulatorEnvironment environment_;
   TSerialNetworkInterface interface_;
   std::unique_ptr<IConnection> connection_;
+  TIoWait wait_;
+  TSimTimings timings_;
   FILE* output_ = nullptr;
   Clock::time_point start_;
   Clock::time_point deadline_;
