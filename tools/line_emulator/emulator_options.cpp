@@ -45,7 +45,7 @@ bool ParseStall(const std::string& text, TEmulatorOptions* options) {
 bool ParseEmulatorOptions(int argc, char** argv, TEmulatorOptions* options, std::string* error) {
   uint32_t baud = 115200;
   uint32_t fifo = 16;
-  uint32_t seed = 1;
+  uint32_t randomStart = 1;
   double latencyMs = 0;
   double flip = 0;
   double drop = 0;
@@ -70,8 +70,8 @@ bool ParseEmulatorOptions(int argc, char** argv, TEmulatorOptions* options, std:
       good = only == "a" || only == "b";
     } else if (name == "--stall") {
       good = good && ParseStall(value, options);
-    } else if (name == "--seed") {
-      good = good && ParseWhole(value, 0, 4294967295.0, &seed);
+    } else if (name == "--random-start") {
+      good = good && ParseWhole(value, 0, 4294967295.0, &randomStart);
     } else if (name == "--duration") {
       double seconds = 0;
       good = good && ParseDouble(value, 0.001, 1e7, &seconds);
@@ -100,7 +100,7 @@ bool ParseEmulatorOptions(int argc, char** argv, TEmulatorOptions* options, std:
     const bool faulty = only.empty() || only == (from == 0 ? "a" : "b");
     settings.flipRate = faulty ? flip : 0;
     settings.dropRate = faulty ? drop : 0;
-    settings.seed = seed + static_cast<uint32_t>(from);
+    settings.randomStart = randomStart + static_cast<uint32_t>(from);
   }
   return true;
 }
@@ -131,7 +131,7 @@ const char* EmulatorUsage() {
          "  --stall END:AFTER:FOR  the bytes written into END (a or b) stand still for\n"
          "                      FOR milliseconds from AFTER milliseconds after the start;\n"
          "                      may be given more than once\n"
-         "  --seed N            seed of the fault chances (default 1)\n"
+         "  --random-start N    start of the fault chances' random sequence (default 1)\n"
          "\n"
          "It prints the devices of both ends once the links are in place, and at the\n"
          "end the bytes carried each way with the faults and overruns.\n"

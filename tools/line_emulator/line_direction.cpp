@@ -13,7 +13,7 @@ TLineDirection::TLineDirection(const TDirectionSettings& settings)
     : settings_(settings),
       byteTime_(kBitsPerByte * kSecond / settings.baud),
       characterTimeout_(kTimeoutCharacters * byteTime_),
-      random_(settings.seed) {}
+      random_(settings.randomStart) {}
 
 size_t TLineDirection::Room(TNanoseconds now) const {
   if (lineFree_ <= now) return static_cast<size_t>(std::max<TNanoseconds>(1, kLookAhead / byteTime_));

@@ -28,7 +28,7 @@ struct TDirectionSettings {
   double flipRate = 0;
   double dropRate = 0;
   std::vector<TStall> stalls;
-  uint32_t seed = 1;
+  uint32_t randomStart = 1;
 };
 
 // What a direction has done, for the report at the end.
