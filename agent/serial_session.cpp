@@ -25,6 +25,10 @@ bool TSerialSession::SendMessage(const TSerialMessage& message) {
 }
 
 bool TSerialSession::Poll() {
+  // The line first: a frame or an acknowledgement that has just come is
+  // answered at once, before the sockets are looked at, so that the far
+  // end's next frame, or this side's, does not wait for them.
+  link_.Poll();
   bool handled = false;
   for (;;) {
     hosts_.Service();

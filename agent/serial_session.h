@@ -25,8 +25,9 @@ class TSerialSession : public ISerialMessageSender {
   // Tells the far end that every connection of an earlier session is void.
   // The reset goes out once; the link stays down until the far end answers.
   void SendReset();
-  // Services the host connections and handles received messages, one per
-  // pass, until no whole message is left; true when one was handled.
+  // Answers a frame that has come on the line, then services the host
+  // connections and handles received messages, one per pass, until no whole
+  // message is left; true when one was handled.
   bool Poll();
   // Polls for up to 3 seconds until the far end has confirmed the link;
   // answers whether it has.

@@ -377,4 +377,65 @@ TEST(SerialHostTable, DataTheSocketCannotTakeAtOnceFollowsInOrder) {
   EXPECT_EQ("first-second-third", network.written);
 }
 
+// A host connection that notes, each time the agent looks at it, whether the
+// agent has already answered on the line.
+class LineWatchingConnection : public TrickleConnection {
+ public:
+  LineWatchingConnection(std::string& written, SerialLine& line, std::vector<bool>& looks)
+      : TrickleConnection(written), line_(line), looks_(looks) {}
+  int32_t GetState() override {
+    looks_.push_back(!line_.FromAgent().empty());
+    return CONNECTION_CONNECTED;
+  }
+
+ private:
+  SerialLine& line_;
+  std::vector<bool>& looks_;
+};
+
+class LineWatchingNetwork : public TrickleNetwork {
+ public:
+  explicit LineWatchingNetwork(SerialLine& line) : line_(line) {}
+  TResult Connect(const TNetAddress&, IConnection** out) override {
+    *out = new LineWatchingConnection(written, line_, looks);
+    return TResult();
+  }
+  std::vector<bool> looks;
+
+ private:
+  SerialLine& line_;
+};
+
+// A frame that has come is acknowledged before the agent turns to its host
+// connections, so that the far end's next frame never waits for the sockets.
+TEST(SerialSession, AnswersTheLineBeforeLookingAtTheHosts) {
+  uint32_t now = 0;
+  auto line = std::make_shared<SerialLine>();
+  FakeSerialPorts ports(line, 0);
+  FakeSerialEnvironment environment(now);
+  LineWatchingNetwork network(*line);
+  environment.Put(DEVICE_RS232, 1, &ports);
+  environment.Put(DEVICE_ETHERNET, 0, &network);
+  TSerialNetworkInterface agent(1, environment);
+  SerialFarEnd pinpad(line, environment);
+  ASSERT_EQ(0, agent.OpenLink(false).GetCode());
+  pinpad.Receive();  // hears the reset and acknowledges it
+  pinpad.Send(Message(MSG_CONNECT, 1));
+  for (int i = 0; i < 6; ++i) {
+    agent.Poll();
+    pinpad.Receive();
+  }
+  ASSERT_FALSE(network.looks.empty()) << "no host connection was made";
+  ASSERT_TRUE(line->FromAgent().empty() && line->ToAgent().empty()) << "the line has not settled";
+
+  TSerialMessage data = Message(MSG_DATA_TO_HOST, 1);
+  data.data = TByteBuffer(std::string("x"));
+  ASSERT_TRUE(pinpad.Send(data));
+  network.looks.clear();
+  agent.Poll();
+  ASSERT_FALSE(network.looks.empty());
+  EXPECT_TRUE(network.looks.front()) << "the host was looked at before the frame was acknowledged";
+  EXPECT_EQ("x", network.written);
+}
+
 }  // namespace
