@@ -4,10 +4,10 @@
 
 // Keeps the PIN pad's link open on the configured COM port while the agent is
 // enabled and pumps it whenever it has something to do: bytes from the PIN
-// pad, data from a host or room for data to one, a timeout due; at the
-// latest every 20 ms. It closes the link when the agent is disabled or a
-// stop is requested, and waits 5 seconds before every new open. In console
-// mode a key press stops it too. A stop ends the loop within one turn (and
+// pad, data from a host, a host ready for data waiting for it, a timeout
+// due; at the latest every 20 ms. It closes the link when the agent is
+// disabled or a stop is requested, and waits 5 seconds before every new
+// open. In console mode a key press stops it too. A stop ends the loop within one turn (and
 // one serial write budget, when the line has stalled), pause or not.
 // Returns only when the agent is to end, or at once when no COM port is
 // configured or the serial link or the PC's network interface is missing.
