@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "build_flavour.h"
-#include "net/socket_wait.h"
 
 namespace {
 
@@ -26,6 +25,7 @@ TSocketConnection::TSocketConnection(TSocket socket, bool outgoing, const char* 
       state_(outgoing ? CONNECTION_CONNECTING : CONNECTION_LISTENING) {}
 
 TSocketConnection::~TSocketConnection() {
+  wait_.reset();  // lets go of the socket before it is closed
   if (ownsSocket_) {
     CloseSocket(socket_);
     Log(T_LE_Disconnected());
@@ -126,7 +126,13 @@ int32_t TSocketConnection::GetState() {
 
 bool TSocketConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
   if (state_ == CONNECTION_CLOSED) return true;
-  return WaitForSocket(socket_, state_ == CONNECTION_CONNECTING ? TConnectionWait::Send : what, milliseconds);
+  // Made on first use and kept: on Windows a wait holds an event of the
+  // system's, and the updater waits on its one connection again and again.
+  if (!wait_) wait_.reset(new TIoWait);
+  wait_->Begin(milliseconds);
+  const bool sending = what == TConnectionWait::Send;
+  Watch(*wait_, !sending, sending);
+  return wait_->Wait();
 }
 
 void TSocketConnection::Watch(IIoWait& wait, bool readable, bool writable) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "log/logger_to_file.h"
 #include "net/network.h"
@@ -56,4 +57,5 @@ class TSocketConnection : public IConnection,
   int32_t state_;
   uint32_t peerAddress_ = 0;
   uint32_t sendBufferSize_ = kInitialSendBufferSize;
+  std::unique_ptr<TIoWait> wait_;
 };
