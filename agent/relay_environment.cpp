@@ -1,10 +1,14 @@
 #include "relay_environment.h"
-#include "agent_config.h"
 #include "system/device_layer.h"
 #include "system/system.h"
 
-bool TSystemRelayEnvironment::IsAgentEnabled() {
-  return ::IsAgentEnabled();
+TSystemRelayEnvironment::TSystemRelayEnvironment()
+    : trace_(GetSystem()->GetAppFileSystem(), &workingFolder_) {}
+
+TAgentSettings TSystemRelayEnvironment::ReadSettings() {
+  const TAgentSettings settings = ReadAgentSettings();
+  trace_.SetLevel(settings.traceLevel);
+  return settings;
 }
 
 IDevice* TSystemRelayEnvironment::GetDevice(uint32_t type, uint32_t index) {

@@ -1,17 +1,23 @@
 #pragma once
 #include <cstdint>
+#include "agent_config.h"
+#include "agent_trace_file.h"
 #include "relay_link.h"
 #include "system/device.h"
 #include "system/io_wait.h"
 #include "system/timer.h"
+#include "working_folder.h"
 
-// What the relay loop needs from the world: the devices, time and the enabled
-// switch. The agent binds it to the platform; tests give a fake clock so the
-// loop's 5-second cadence runs in no time.
+// What the relay loop needs from the world: the devices, time, the settings
+// and the trace. The agent binds it to the platform; tests give a fake clock
+// so the loop's 5-second cadence runs in no time.
 class IRelayEnvironment {
  public:
   virtual ~IRelayEnvironment() = default;
-  virtual bool IsAgentEnabled() = 0;
+  // agent.ini as it reads now; the trace follows the level read.
+  virtual TAgentSettings ReadSettings() = 0;
+  // Lives as long as the environment.
+  virtual IAgentTrace& GetTrace() = 0;
   // Owned by whoever hands it out; null when there is no such device.
   virtual IDevice* GetDevice(uint32_t type, uint32_t index) = 0;
   // The caller owns the timer.
@@ -22,11 +28,14 @@ class IRelayEnvironment {
   virtual void WaitForLink(IRelayLink& link, uint32_t milliseconds) = 0;
 };
 
-// The real thing: the platform's system object, its device layer, and the
-// agent's configuration files.
+// The real thing: the platform's system object, its device layer, the
+// agent's configuration files, and the trace file beside the program (or in
+// the working directory when the program's folder cannot be written).
 class TSystemRelayEnvironment : public IRelayEnvironment {
  public:
-  bool IsAgentEnabled() override;
+  TSystemRelayEnvironment();
+  TAgentSettings ReadSettings() override;
+  IAgentTrace& GetTrace() override { return trace_; }
   IDevice* GetDevice(uint32_t type, uint32_t index) override;
   ITimer* CreateTimer(uint32_t milliseconds) override;
   void Delay(uint32_t milliseconds) override;
@@ -34,4 +43,6 @@ class TSystemRelayEnvironment : public IRelayEnvironment {
 
  private:
   TIoWait wait_;
+  TWorkingFolder workingFolder_;
+  TAgentTraceFile trace_;
 };
