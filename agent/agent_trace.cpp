@@ -22,7 +22,7 @@ class TNullAgentTrace : public IAgentTrace {
   void StatusSent(uint32_t, int32_t) override {}
   void PeerAccepted(uint32_t, IpAddress) override {}
   void UnknownConnection(uint32_t) override {}
-  void ConnectionClosed(uint32_t, THostClose, uint64_t, uint64_t) override {}
+  void ConnectionClosed(uint32_t, THostClose, const TResult&, uint64_t, uint64_t) override {}
 };
 
 }  // namespace

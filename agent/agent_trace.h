@@ -62,9 +62,11 @@ class IAgentTrace {
   virtual void PeerAccepted(uint32_t id, IpAddress peer) = 0;
   // Data for a connection that does not exist, answered MSG_CLOSED.
   virtual void UnknownConnection(uint32_t id) = 0;
-  // toHost: bytes written to the host; toPinpad: bytes of the host's handed
-  // to the link.
-  virtual void ConnectionClosed(uint32_t id, THostClose why, uint64_t toHost, uint64_t toPinpad) = 0;
+  // result: the connection's last result (why the socket failed, when it
+  // did); toHost: bytes written to the host; toPinpad: bytes of the host's
+  // handed to the link.
+  virtual void ConnectionClosed(uint32_t id, THostClose why, const TResult& result, uint64_t toHost,
+                                uint64_t toPinpad) = 0;
 };
 
 // Traces nothing; where no trace is given. Lives until the process ends.

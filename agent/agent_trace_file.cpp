@@ -50,6 +50,13 @@ const char* HostCloseText(THostClose why) {
   return "closed";
 }
 
+// "20001 21002": every code of the chain.
+std::string CodeList(const TResult& result) {
+  std::string list;
+  for (int32_t code : result.Codes()) list += (list.empty() ? "" : " ") + std::to_string(code);
+  return list;
+}
+
 std::string Address(IpAddress address) {
   char text[16];
   FormatIpAddress(address, text);
@@ -117,8 +124,7 @@ void TAgentTraceFile::PortNotOpened(uint16_t port, const TResult& why) {
   std::vector<int32_t> codes = why.Codes();
   if (codes == openFailure_) return;
   openFailure_ = codes;
-  std::string list;
-  for (int32_t code : codes) list += (list.empty() ? "" : " ") + std::to_string(code);
+  const std::string list = CodeList(why);
   Line("COM%u cannot be opened (result %s); tried again every 5 s, traced again when the result changes",
        port, list.c_str());
 }
@@ -192,8 +198,10 @@ void TAgentTraceFile::UnknownConnection(uint32_t id) {
   if (On()) Line("connection %lu: data for it, but it does not exist; answered closed", static_cast<unsigned long>(id));
 }
 
-void TAgentTraceFile::ConnectionClosed(uint32_t id, THostClose why, uint64_t toHost, uint64_t toPinpad) {
+void TAgentTraceFile::ConnectionClosed(uint32_t id, THostClose why, const TResult& result, uint64_t toHost,
+                                       uint64_t toPinpad) {
   if (!On()) return;
-  Line("connection %lu: %s; %s bytes to the host, %s bytes to the PIN pad", static_cast<unsigned long>(id),
-       HostCloseText(why), std::to_string(toHost).c_str(), std::to_string(toPinpad).c_str());
+  const std::string codes = result.GetCode() != 0 ? " (result " + CodeList(result) + ")" : std::string();
+  Line("connection %lu: %s%s; %s bytes to the host, %s bytes to the PIN pad", static_cast<unsigned long>(id),
+       HostCloseText(why), codes.c_str(), std::to_string(toHost).c_str(), std::to_string(toPinpad).c_str());
 }

@@ -40,7 +40,8 @@ class TAgentTraceFile : public IAgentTrace {
   void StatusSent(uint32_t id, int32_t code) override;
   void PeerAccepted(uint32_t id, IpAddress peer) override;
   void UnknownConnection(uint32_t id) override;
-  void ConnectionClosed(uint32_t id, THostClose why, uint64_t toHost, uint64_t toPinpad) override;
+  void ConnectionClosed(uint32_t id, THostClose why, const TResult& result, uint64_t toHost,
+                        uint64_t toPinpad) override;
 
   static constexpr const char* kFileName = "agent-trace.txt";
   static constexpr const char* kOlderFileName = "agent-trace.1.txt";

@@ -14,7 +14,8 @@ void THostConnectionTable::SendClosed(uint32_t id) {
 }
 
 void THostConnectionTable::Forget(std::map<uint32_t, THostConnection>::iterator entry, THostClose why) {
-  trace_.ConnectionClosed(entry->first, why, entry->second.toHost, entry->second.toFarEnd);
+  const THostConnection& host = entry->second;
+  trace_.ConnectionClosed(entry->first, why, host.connection->GetLastResult(), host.toHost, host.toFarEnd);
   connections_.erase(entry);
 }
 

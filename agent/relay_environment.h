@@ -1,12 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include "agent_config.h"
-#include "agent_trace_file.h"
+#include "agent_trace.h"
 #include "relay_link.h"
 #include "system/device.h"
 #include "system/io_wait.h"
 #include "system/timer.h"
-#include "working_folder.h"
+
+class TAgentTraceFile;
+class TWorkingFolder;
 
 // What the relay loop needs from the world: the devices, time, the settings
 // and the trace. The agent binds it to the platform; tests give a fake clock
@@ -34,8 +37,11 @@ class IRelayEnvironment {
 class TSystemRelayEnvironment : public IRelayEnvironment {
  public:
   TSystemRelayEnvironment();
+  ~TSystemRelayEnvironment() override;
+  TSystemRelayEnvironment(const TSystemRelayEnvironment&) = delete;
+  TSystemRelayEnvironment& operator=(const TSystemRelayEnvironment&) = delete;
   TAgentSettings ReadSettings() override;
-  IAgentTrace& GetTrace() override { return trace_; }
+  IAgentTrace& GetTrace() override;
   IDevice* GetDevice(uint32_t type, uint32_t index) override;
   ITimer* CreateTimer(uint32_t milliseconds) override;
   void Delay(uint32_t milliseconds) override;
@@ -43,6 +49,8 @@ class TSystemRelayEnvironment : public IRelayEnvironment {
 
  private:
   TIoWait wait_;
-  TWorkingFolder workingFolder_;
-  TAgentTraceFile trace_;
+  // Held apart so that Windows headers and the file layer's names do not
+  // meet in the files that include this one.
+  std::unique_ptr<TWorkingFolder> workingFolder_;
+  std::unique_ptr<TAgentTraceFile> trace_;
 };

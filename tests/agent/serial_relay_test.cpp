@@ -264,6 +264,16 @@ TEST_F(SerialRelay, TraceTellsTheSessionAtItsLevel) {
     for (int i = 0; i < 10; ++i) Turn();
     host.reset();
     ASSERT_TRUE(Hear(MSG_CLOSED, 7));
+    // A host nobody listens on.
+    uint16_t closedPort = 0;
+    {
+      std::unique_ptr<INetworkInterface> elsewhere(NewPlatformEthernetInterface(nullptr));
+      elsewhere->Open();
+      ASSERT_TRUE(ListenOnFreePort(elsewhere.get(), &closedPort));
+      elsewhere->Close();
+    }
+    Ask(MSG_CONNECT, 8, closedPort);
+    ASSERT_TRUE(Hear(MSG_CLOSED, 8));
     agent.Close();
     agent.SetTrace(NullAgentTrace());
 
@@ -278,7 +288,8 @@ TEST_F(SerialRelay, TraceTellsTheSessionAtItsLevel) {
           std::string("reset sent"), std::string("link up"),
           "connection 7: connect to 127.0.0.1:" + std::to_string(port) + " asked",
           std::string("connection 7: status 0 (connected)"), std::string("NAK sent: frame 200 came with a bad CRC"),
-          std::string("connection 7: closed by the host; 3 bytes to the host, 5 bytes to the PIN pad")}) {
+          std::string("connection 7: closed by the host (result 20003); 3 bytes to the host, 5 bytes to the PIN pad"),
+          std::string("connection 8: the connect failed (result 20001")}) {
       const size_t at = text.find(expected, from);
       EXPECT_NE(std::string::npos, at) << "missing or out of order: " << expected << "\n" << text;
       if (at != std::string::npos) from = at;
