@@ -11,6 +11,7 @@
 #include "relay_loop.h"
 #include "system/keyboard.h"
 #include "fake_timer.h"
+#include "serial_testutil.h"
 
 // The relay loop against a fake clock: Delay and the waits for the link only
 // move the clock, so the 5-second cadence runs in no time, and each test
@@ -253,15 +254,11 @@ TEST(RelayLoop, TraceFollowsAgentIniAndTellsWhyThePortCloses) {
   world.Run(state, false);
   EXPECT_EQ(&NullAgentTrace(), world.link.trace) << "the loop's trace goes with the loop";
   const std::string text = world.traceFolder.Read("agent-trace.txt");
-  size_t from = 0;
-  for (const char* expected :
-       {"trace on, level 1", "agent.ini: Enabled=1, the agent relays", "agent.ini: Enabled=0, the agent does not relay",
-        "closing COM7: the agent was disabled in agent.ini", "agent.ini: Enabled=1, the agent relays",
-        "closing COM7: stop requested", "agent stops"}) {
-    const size_t at = text.find(expected, from);
-    EXPECT_NE(std::string::npos, at) << "missing or out of order: " << expected << "\n" << text;
-    if (at != std::string::npos) from = at + 1;
-  }
+  EXPECT_TRUE(FoundInOrder(text, {"trace on, level 1", "agent.ini: Enabled=1, the agent relays",
+                                   "agent.ini: Enabled=0, the agent does not relay",
+                                   "closing COM7: the agent was disabled in agent.ini",
+                                   "agent.ini: Enabled=1, the agent relays", "closing COM7: stop requested",
+                                   "agent stops"}));
   EXPECT_EQ(2u, world.link.opens.size());
 
   FakeWorld untraced;

@@ -282,18 +282,12 @@ TEST_F(SerialRelay, TraceTellsTheSessionAtItsLevel) {
       continue;
     }
     const std::string text = folder.Read("agent-trace.txt");
-    size_t from = 0;
-    for (const std::string& expected :
-         {std::string("trace on, level ") + std::to_string(level), std::string("COM1 opened"),
-          std::string("reset sent"), std::string("link up"),
-          "connection 7: connect to 127.0.0.1:" + std::to_string(port) + " asked",
-          std::string("connection 7: status 0 (connected)"), std::string("NAK sent: frame 200 came with a bad CRC"),
-          std::string("connection 7: closed by the host (result 20003); 3 bytes to the host, 5 bytes to the PIN pad"),
-          std::string("connection 8: the connect failed (result 20001")}) {
-      const size_t at = text.find(expected, from);
-      EXPECT_NE(std::string::npos, at) << "missing or out of order: " << expected << "\n" << text;
-      if (at != std::string::npos) from = at;
-    }
+    EXPECT_TRUE(FoundInOrder(
+        text, {"trace on, level " + std::to_string(level), "COM1 opened", "reset sent", "link up",
+               "connection 7: connect to 127.0.0.1:" + std::to_string(port) + " asked",
+               "connection 7: status 0 (connected)", "NAK sent: frame 200 came with a bad CRC",
+               "connection 7: closed by the host (result 20003); 3 bytes to the host, 5 bytes to the PIN pad",
+               "connection 8: the connect failed (result 20001"}));
     // Every entry, and every dump row after its first, on a line of its own.
     size_t lineStart = 0;
     for (size_t end; (end = text.find("\r\n", lineStart)) != std::string::npos; lineStart = end + 2) {
