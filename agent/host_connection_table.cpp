@@ -1,9 +1,10 @@
 #include "host_connection_table.h"
 
-THostConnectionTable::THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender)
-    : environment_(environment), sender_(sender) {}
+THostConnectionTable::THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender,
+                                           IAgentTrace& trace)
+    : environment_(environment), sender_(sender), trace_(trace) {}
 
-THostConnectionTable::~THostConnectionTable() = default;
+THostConnectionTable::~THostConnectionTable() { CloseAll(THostClose::PortClosed); }
 
 void THostConnectionTable::SendClosed(uint32_t id) {
   TSerialMessage closed;
@@ -12,7 +13,24 @@ void THostConnectionTable::SendClosed(uint32_t id) {
   sender_.SendMessage(closed);
 }
 
+void THostConnectionTable::Forget(std::map<uint32_t, THostConnection>::iterator entry, THostClose why) {
+  const THostConnection& host = entry->second;
+  trace_.ConnectionClosed(entry->first, why, host.connection->GetLastResult(), host.toHost, host.toFarEnd);
+  connections_.erase(entry);
+}
+
+void THostConnectionTable::CloseAll(THostClose why) {
+  while (!connections_.empty()) Forget(connections_.begin(), why);
+}
+
 void THostConnectionTable::Open(const TSerialMessage& request) {
+  if (request.type == MSG_CONNECT) {
+    trace_.ConnectAsked(request.id, request.address, request.port);
+  } else {
+    trace_.ListenAsked(request.id, request.port);
+  }
+  auto replaced = connections_.find(request.id);
+  if (replaced != connections_.end()) Forget(replaced, THostClose::Replaced);
   TResult result(RESULT_NO_NETWORK);
   IConnection* connection = nullptr;
   // Opened by the agent's loop with the serial link; not opened here.
@@ -31,7 +49,6 @@ void THostConnectionTable::Open(const TSerialMessage& request) {
     THostConnection& host = connections_[request.id];
     host.connection.reset(connection);
     host.reportState = request.type == MSG_CONNECT ? CONNECTION_CONNECTING : CONNECTION_LISTENING;
-    host.unsent.Clear();
   }
   if (result.GetCode() != 0) {
     connections_.erase(request.id);
@@ -39,46 +56,67 @@ void THostConnectionTable::Open(const TSerialMessage& request) {
     status.type = MSG_STATUS;
     status.id = request.id;
     status.code = result.GetCode();
+    trace_.StatusSent(request.id, status.code);
     sender_.SendMessage(status);
   }
 }
 
-void THostConnectionTable::Close(uint32_t id) { connections_.erase(id); }
+void THostConnectionTable::Close(uint32_t id) {
+  auto found = connections_.find(id);
+  if (found != connections_.end()) Forget(found, THostClose::ByPinpad);
+}
 
-bool THostConnectionTable::Flush(THostConnection& host) {
+bool THostConnectionTable::Flush(THostConnection& host, THostClose* why) {
   if (host.unsent.Empty()) return true;
   const int32_t sent = host.connection->Send(host.unsent.Data(), static_cast<uint32_t>(host.unsent.Length()));
-  if (sent < 0) return false;
+  if (sent < 0) {
+    *why = THostClose::WriteFailed;
+    return false;
+  }
   host.unsent.RemoveFront(static_cast<size_t>(sent));
-  return host.unsent.Length() <= kMaxUnsent;
+  host.toHost += static_cast<uint64_t>(sent);
+  if (host.unsent.Length() > kMaxUnsent) {
+    *why = THostClose::HostTooSlow;
+    return false;
+  }
+  return true;
 }
 
 void THostConnectionTable::Deliver(const TSerialMessage& message) {
   auto found = connections_.find(message.id);
   if (found == connections_.end()) {
+    trace_.UnknownConnection(message.id);
     SendClosed(message.id);
     return;
   }
   // Behind whatever an earlier write left over, so the stream stays in order.
   found->second.unsent.Append(message.data);
-  if (!Flush(found->second)) {
+  THostClose why;
+  if (!Flush(found->second, &why)) {
+    Forget(found, why);
     SendClosed(message.id);
-    connections_.erase(found);
   }
 }
 
-int32_t THostConnectionTable::Relay(uint32_t id, IConnection& connection) {
+int32_t THostConnectionTable::Relay(uint32_t id, THostConnection& host, THostClose* why) {
   uint8_t buffer[kMaxChunk];
   while (sender_.GetBacklog() < kMaxBacklog) {
-    const int32_t n = connection.Receive(buffer, kMaxChunk);
+    const int32_t n = host.connection->Receive(buffer, kMaxChunk);
     if (n == 0) return CONNECTION_CONNECTED;
-    if (n < 0) return CONNECTION_CLOSED;
+    if (n < 0) {
+      *why = THostClose::ByHost;
+      return CONNECTION_CLOSED;
+    }
     TSerialMessage data;
     data.type = MSG_DATA_TO_CLIENT;
     data.id = id;
     data.data = TByteBuffer(static_cast<size_t>(n), buffer);
     passStart_ = id + 1;
-    if (!sender_.SendMessage(data)) return CONNECTION_CLOSED;
+    host.toFarEnd += static_cast<uint64_t>(n);
+    if (!sender_.SendMessage(data)) {
+      *why = THostClose::LinkDown;
+      return CONNECTION_CLOSED;
+    }
   }
   return CONNECTION_CONNECTED;
 }
@@ -100,6 +138,8 @@ void THostConnectionTable::Service() {
     const uint32_t id = it->first;
     THostConnection& host = it->second;
     int32_t state = host.connection->GetState();
+    // A connection that goes before it was reported never connected.
+    THostClose why = host.reportState == CONNECTION_CONNECTING ? THostClose::ConnectFailed : THostClose::ByHost;
     if (state == CONNECTION_CONNECTED) {
       if (host.reportState != CONNECTION_CONNECTED) {
         TSerialMessage report;
@@ -107,18 +147,20 @@ void THostConnectionTable::Service() {
         if (host.reportState == CONNECTION_CONNECTING) {
           report.type = MSG_STATUS;
           report.code = 0;
+          trace_.StatusSent(id, 0);
         } else {
           report.type = MSG_ACCEPTED;
           report.address = host.connection->GetPeerAddress();
+          trace_.PeerAccepted(id, report.address);
         }
         sender_.SendMessage(report);
         host.reportState = CONNECTION_CONNECTED;
       }
-      state = Flush(host) ? Relay(id, *host.connection) : CONNECTION_CLOSED;
+      state = Flush(host, &why) ? Relay(id, host, &why) : CONNECTION_CLOSED;
     }
     if (state == CONNECTION_CLOSED) {
+      Forget(it, why);
       SendClosed(id);
-      connections_.erase(it);
       return;
     }
   }

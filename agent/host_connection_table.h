@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include "agent_trace.h"
 #include "files/byte_buffer.h"
 #include "serial_environment.h"
 #include "serial_message.h"
@@ -16,13 +17,19 @@ struct THostConnection {
   int32_t reportState = CONNECTION_CONNECTING;
   // Data from the far end that the socket has not taken yet.
   TByteBuffer unsent;
+  // Bytes relayed so far, for the trace: written to the socket, and read
+  // from it for the far end.
+  uint64_t toHost = 0;
+  uint64_t toFarEnd = 0;
 };
 
 // The serving role: the connections the far end asked for, keyed by the ids
 // it chose, and the relay of their data.
 class THostConnectionTable {
  public:
-  THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender);
+  // The trace must outlive the table.
+  THostConnectionTable(ISerialEnvironment& environment, ISerialMessageSender& sender,
+                       IAgentTrace& trace = NullAgentTrace());
   ~THostConnectionTable();
   THostConnectionTable(const THostConnectionTable&) = delete;
   THostConnectionTable& operator=(const THostConnectionTable&) = delete;
@@ -44,8 +51,8 @@ class THostConnectionTable {
   // host data, writable while data waits for them, and connecting or
   // listening ones for their connect or peer.
   void Watch(IIoWait& wait);
-  // Closes every connection without reporting it.
-  void CloseAll() { connections_.clear(); }
+  // Closes every connection without reporting it to the far end.
+  void CloseAll(THostClose why);
   bool Has(uint32_t id) const { return connections_.count(id) != 0; }
 
   // Host data read per message to the far end.
@@ -61,15 +68,19 @@ class THostConnectionTable {
   static constexpr size_t kMaxUnsent = 65536;
 
  private:
-  // Writes what the socket can take; false when the connection has failed.
-  bool Flush(THostConnection& host);
+  // Writes what the socket can take; false, with the reason, when the
+  // connection is to close.
+  bool Flush(THostConnection& host, THostClose* why);
   // Sends the host's data to the far end until the socket has no more;
-  // answers the connection's new state.
-  int32_t Relay(uint32_t id, IConnection& connection);
+  // answers the connection's new state, and why when it is closed.
+  int32_t Relay(uint32_t id, THostConnection& host, THostClose* why);
   void SendClosed(uint32_t id);
+  // Forgets a connection, closing its socket.
+  void Forget(std::map<uint32_t, THostConnection>::iterator entry, THostClose why);
 
   ISerialEnvironment& environment_;
   ISerialMessageSender& sender_;
+  IAgentTrace& trace_;
   std::map<uint32_t, THostConnection> connections_;
   // Where the next pass starts: the id after the last one relayed.
   uint32_t passStart_ = 0;

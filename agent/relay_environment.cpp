@@ -1,11 +1,22 @@
 #include "relay_environment.h"
-#include "agent_config.h"
+#include "agent_trace_file.h"
 #include "system/device_layer.h"
 #include "system/system.h"
+#include "working_folder.h"
 
-bool TSystemRelayEnvironment::IsAgentEnabled() {
-  return ::IsAgentEnabled();
+TSystemRelayEnvironment::TSystemRelayEnvironment()
+    : workingFolder_(new TWorkingFolder),
+      trace_(new TAgentTraceFile(GetSystem()->GetAppFileSystem(), workingFolder_.get())) {}
+
+TSystemRelayEnvironment::~TSystemRelayEnvironment() = default;
+
+TAgentSettings TSystemRelayEnvironment::ReadSettings() {
+  const TAgentSettings settings = ReadAgentSettings();
+  trace_->SetLevel(settings.traceLevel);
+  return settings;
 }
+
+IAgentTrace& TSystemRelayEnvironment::GetTrace() { return *trace_; }
 
 IDevice* TSystemRelayEnvironment::GetDevice(uint32_t type, uint32_t index) {
   return GetSystem()->GetDeviceLayer()->GetDevice(type, index);

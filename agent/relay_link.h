@@ -1,4 +1,5 @@
 #pragma once
+#include "agent_trace.h"
 #include "system/io_wait.h"
 #include "system/result.h"
 
@@ -19,4 +20,7 @@ class IRelayLink {
   virtual void Watch(IIoWait& wait) = 0;
   // Ends the session and closes the COM port; the link can be opened again.
   virtual void Close() = 0;
+  // Where the link reports from its next open on; the trace must outlive
+  // every session opened while it is set.
+  virtual void SetTrace(IAgentTrace& trace) = 0;
 };

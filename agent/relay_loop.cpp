@@ -19,9 +19,16 @@ char TakeKey(IRelayEnvironment& environment) {
   return keyboard ? keyboard->GetKey() : 0;
 }
 
+// Reads agent.ini, which also sets the trace level, and traces the switch.
+bool ReadEnabled(IRelayEnvironment& environment) {
+  const bool enabled = environment.ReadSettings().enabled;
+  environment.GetTrace().AgentEnabled(enabled);
+  return enabled;
+}
+
 // Pumps an open link until the agent is disabled, a stop is requested, or (in
-// console mode) a key is pressed.
-void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
+// console mode) a key is pressed; answers which.
+TPortClose Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
   std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
   // The console is read every 20 ms as before, not on every wake: under
   // Wine each look at it is a call to another process.
@@ -30,15 +37,15 @@ void Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRe
     if (link.HasSession()) link.Poll();
     environment.WaitForLink(link, kPollInterval);
     if (enabledCheck->IsExpired()) {
-      if (!environment.IsAgentEnabled()) return;
+      if (!ReadEnabled(environment)) return TPortClose::Disabled;
       enabledCheck->Restart(kEnabledCheckInterval);
     }
-    if (state.IsStopRequested()) return;
+    if (state.IsStopRequested()) return TPortClose::Stop;
     if (console && keyCheck->IsExpired()) {
       keyCheck->Restart(kPollInterval);
       if (TakeKey(environment) != 0) {
         state.RequestStop();
-        return;
+        return TPortClose::Stop;
       }
     }
   }
@@ -69,17 +76,22 @@ void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environme
   auto* network = dynamic_cast<INetworkInterface*>(environment.GetDevice(DEVICE_ETHERNET, 0));
   if (!link || !network) return;
 
+  IAgentTrace& trace = environment.GetTrace();
+  link->SetTrace(trace);
   for (;;) {
-    const bool running =
-        environment.IsAgentEnabled() && link->OpenLink(false).GetCode() == 0;
+    const bool running = ReadEnabled(environment) && link->OpenLink(false).GetCode() == 0;
     if (running) {
       network->Open();
-      Relay(state, console, environment, *link);
+      const TPortClose why = Relay(state, console, environment, *link);
+      trace.PortClosing(comPort, why);
       network->Close();
       link->Close();
     }
-    if (PauseUnlessStopped(state, console, environment)) return;
+    if (PauseUnlessStopped(state, console, environment)) break;
   }
+  trace.AgentStops();
+  // The link outlives the loop, its trace does not.
+  link->SetTrace(NullAgentTrace());
 }
 
 void RunRelayLoop(TAgentState& state, bool console) {

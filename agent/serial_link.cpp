@@ -14,8 +14,8 @@ constexpr size_t kOverhead = kHeader + 2;
 
 }  // namespace
 
-TSerialLink::TSerialLink(IConnection* port, ISerialEnvironment& environment)
-    : environment_(environment), framer_(port) {}
+TSerialLink::TSerialLink(IConnection* port, ISerialEnvironment& environment, IAgentTrace& trace)
+    : environment_(environment), trace_(trace), framer_(port) {}
 
 TSerialLink::~TSerialLink() = default;
 
@@ -36,8 +36,18 @@ TByteBuffer TSerialLink::TakeReceived() {
   Poll();
   TByteBuffer taken = std::move(received_);
   received_.Clear();
-  if (!taken.Empty()) down_ = false;
+  if (!taken.Empty()) Confirm();
   return taken;
+}
+
+void TSerialLink::Confirm() {
+  if (down_) trace_.LinkUp();
+  down_ = false;
+}
+
+void TSerialLink::FailBecause(TLinkFailure why) {
+  trace_.LinkFailed(why, sequence_);
+  Fail();
 }
 
 void TSerialLink::Fail() {
@@ -63,6 +73,7 @@ void TSerialLink::StartNext() {
 
 void TSerialLink::SendInFlight() {
   ackTimer_.reset(environment_.CreateTimer(kAckTimeout));
+  if (retriesLeft_ != kTransmissions) trace_.FrameResent(sequence_, kTransmissions - retriesLeft_ + 1);
   --retriesLeft_;
   TByteBuffer frame;
   const uint8_t header[kHeader] = {kFrameData, sequence_, static_cast<uint8_t>(inFlight_.Length())};
@@ -71,7 +82,8 @@ void TSerialLink::SendInFlight() {
   const uint16_t crc = SerialCrc16(frame.Data(), frame.Length());
   frame.Append(static_cast<uint8_t>(crc >> 8));
   frame.Append(static_cast<uint8_t>(crc & 0xFF));
-  if (!framer_.WriteFrame(frame.Data(), frame.Length())) Fail();
+  trace_.Frame(true, frame.Data(), frame.Length());
+  if (!framer_.WriteFrame(frame.Data(), frame.Length())) FailBecause(TLinkFailure::WriteFailed);
 }
 
 void TSerialLink::Acknowledge(uint8_t kind, uint8_t sequence) {
@@ -79,6 +91,7 @@ void TSerialLink::Acknowledge(uint8_t kind, uint8_t sequence) {
   const uint16_t crc = SerialCrc16(frame, kHeader);
   frame[3] = static_cast<uint8_t>(crc >> 8);
   frame[4] = static_cast<uint8_t>(crc & 0xFF);
+  trace_.Frame(true, frame, kOverhead);
   // An acknowledgement that does not get out is not repeated: the far end
   // times out or sends the frame again.
   framer_.WriteFrame(frame, kOverhead);
@@ -94,23 +107,25 @@ void TSerialLink::HandleFrame(const TByteBuffer& frame) {
       // Also with nothing in flight: that is how the reset frame sent at
       // open, which is never repeated, brings the link up.
       if (sequence != sequence_) return;
-      down_ = false;
+      Confirm();
       StartNext();
       return;
     case kFrameNak:
       // Nothing in flight (the reset frame, or a frame already given up):
       // there is nothing to send again.
       if (sequence != sequence_ || inFlight_.Empty()) return;
+      trace_.NakReceived(sequence);
       if (retriesLeft_ != 0) {
         SendInFlight();
       } else {
-        Fail();
+        FailBecause(TLinkFailure::RetriesExhausted);
       }
       return;
     case kFrameData: {
       const size_t covered = kHeader + payload;
       const uint16_t crc = static_cast<uint16_t>((frame[covered] << 8) | frame[covered + 1]);
       if (crc != SerialCrc16(frame.Data(), covered)) {
+        trace_.NakSent(sequence);
         Acknowledge(kFrameNak, sequence);
         return;
       }
@@ -133,6 +148,9 @@ void TSerialLink::Watch(IIoWait& wait) {
 
 void TSerialLink::Poll() {
   TByteBuffer frame;
-  if (framer_.ReadFrame(&frame)) HandleFrame(frame);
-  if (ackTimer_ && ackTimer_->IsExpired() && !queue_.Empty()) Fail();
+  if (framer_.ReadFrame(&frame)) {
+    trace_.Frame(false, frame.Data(), frame.Length());
+    HandleFrame(frame);
+  }
+  if (ackTimer_ && ackTimer_->IsExpired() && !queue_.Empty()) FailBecause(TLinkFailure::NoAcknowledgement);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include "agent_trace.h"
 #include "files/byte_buffer.h"
 #include "serial_environment.h"
 #include "serial_framer.h"
@@ -12,8 +13,9 @@
 // three times at most.
 class TSerialLink {
  public:
-  // Takes the serial port connection. The environment must outlive the link.
-  TSerialLink(IConnection* port, ISerialEnvironment& environment);
+  // Takes the serial port connection. The environment and the trace must
+  // outlive the link.
+  TSerialLink(IConnection* port, ISerialEnvironment& environment, IAgentTrace& trace = NullAgentTrace());
   ~TSerialLink();
   TSerialLink(const TSerialLink&) = delete;
   TSerialLink& operator=(const TSerialLink&) = delete;
@@ -47,8 +49,13 @@ class TSerialLink {
   void SendInFlight();
   void Acknowledge(uint8_t kind, uint8_t sequence);
   void HandleFrame(const TByteBuffer& frame);
+  // Fail, and tell the trace why.
+  void FailBecause(TLinkFailure why);
+  // The link is up from now on.
+  void Confirm();
 
   ISerialEnvironment& environment_;
+  IAgentTrace& trace_;
   TSerialFramer framer_;
   uint8_t sequence_ = 0;
   uint8_t retriesLeft_ = 0;

@@ -21,15 +21,23 @@ int32_t TSerialNetworkInterface::GetState() { return session_ ? NETWORK_READY : 
 TResult TSerialNetworkInterface::OpenLink(bool wait) {
   if (session_) return TResult();
   auto* serialPorts = dynamic_cast<IRS232Interface*>(environment_.GetDevice(DEVICE_RS232, comPort_));
-  if (!serialPorts) return TResult(RESULT_LINK_NOT_OPEN);
+  if (!serialPorts) {
+    trace_->PortNotOpened(comPort_, TResult(RESULT_LINK_NOT_OPEN));
+    return TResult(RESULT_LINK_NOT_OPEN);
+  }
   TRS232Settings settings;
   settings.port = comPort_;
   IConnection* port = nullptr;
-  // The connection alone tells whether the port opened.
-  serialPorts->OpenPort(settings, &port);
-  if (!port) return TResult(RESULT_LINK_NOT_OPEN);
+  // The connection alone tells whether the port opened; the result tells
+  // the trace why not.
+  const TResult opened = serialPorts->OpenPort(settings, &port);
+  if (!port) {
+    trace_->PortNotOpened(comPort_, opened.GetCode() != 0 ? opened : TResult(RESULT_LINK_NOT_OPEN));
+    return TResult(RESULT_LINK_NOT_OPEN);
+  }
+  trace_->PortOpened(comPort_);
 
-  session_ = std::make_shared<TSerialSession>(port, environment_);
+  session_ = std::make_shared<TSerialSession>(port, environment_, *trace_);
   session_->SendReset();
   if (wait && !session_->WaitLink()) Close();
   return session_ ? TResult() : TResult(RESULT_LINK_NOT_OPEN);

@@ -39,6 +39,7 @@ class TSerialNetworkInterface : public INetworkInterface, public IRelayLink {
   bool HasSession() override { return session_ != nullptr; }
   void Poll() override;
   void Watch(IIoWait& wait) override;
+  void SetTrace(IAgentTrace& trace) override { trace_ = &trace; }
 
   // Ports below this are served by a local listener, not by the far end.
   static constexpr uint16_t kFirstRemoteListenPort = 4096;
@@ -46,6 +47,7 @@ class TSerialNetworkInterface : public INetworkInterface, public IRelayLink {
  private:
   TSystemSerialEnvironment systemEnvironment_;
   ISerialEnvironment& environment_;
+  IAgentTrace* trace_ = &NullAgentTrace();
   // Shared only so that connections can tell when it is gone.
   std::shared_ptr<TSerialSession> session_;
   uint32_t lastConnectionId_ = 0;

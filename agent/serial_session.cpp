@@ -2,8 +2,8 @@
 #include <memory>
 #include "serial_out_connection.h"
 
-TSerialSession::TSerialSession(IConnection* port, ISerialEnvironment& environment)
-    : environment_(environment), link_(port, environment), hosts_(environment, *this) {}
+TSerialSession::TSerialSession(IConnection* port, ISerialEnvironment& environment, IAgentTrace& trace)
+    : environment_(environment), trace_(trace), link_(port, environment, trace), hosts_(environment, *this, trace) {}
 
 // Host connections close with the session; the link closes the COM port.
 TSerialSession::~TSerialSession() = default;
@@ -17,6 +17,7 @@ void TSerialSession::SendReset() {
   // opened its own link and made a request on that acknowledgement would
   // then see the request voided by a reset sent before the request arrived.
   // Only the far end's answer to this one frame brings the link up.
+  trace_.ResetSent();
   link_.SendOpening(reset.Serialize());
 }
 
@@ -65,8 +66,9 @@ void TSerialSession::Dispatch(const TSerialMessage& message) {
 }
 
 void TSerialSession::HandleReset() {
+  trace_.ResetReceived();
   for (auto& client : clients_) client.second->MarkClosed();
-  hosts_.CloseAll();
+  hosts_.CloseAll(THostClose::PinpadReset);
 }
 
 void TSerialSession::Watch(IIoWait& wait) {

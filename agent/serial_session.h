@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include "agent_trace.h"
 #include "files/byte_buffer.h"
 #include "host_connection_table.h"
 #include "serial_environment.h"
@@ -16,8 +17,9 @@ class TSerialOutConnection;
 // listeners, owned by whoever asked for them).
 class TSerialSession : public ISerialMessageSender {
  public:
-  // Takes the serial port connection. The environment must outlive the session.
-  TSerialSession(IConnection* port, ISerialEnvironment& environment);
+  // Takes the serial port connection. The environment and the trace must
+  // outlive the session.
+  TSerialSession(IConnection* port, ISerialEnvironment& environment, IAgentTrace& trace = NullAgentTrace());
   ~TSerialSession() override;
   TSerialSession(const TSerialSession&) = delete;
   TSerialSession& operator=(const TSerialSession&) = delete;
@@ -55,6 +57,7 @@ class TSerialSession : public ISerialMessageSender {
   void HandleReset();
 
   ISerialEnvironment& environment_;
+  IAgentTrace& trace_;
   TSerialLink link_;
   std::map<uint32_t, TSerialOutConnection*> clients_;  // not owned
   THostConnectionTable hosts_;

@@ -12,6 +12,8 @@
 #     each way, close.
 # An agent whose name ends in .exe runs under Wine (wine64 by default; WINE
 # and WINESERVER name others) in a private prefix made for the run.
+# AGENT_TRACE=N in the environment writes Trace=N into every agent's
+# agent.ini (default 0: no trace).
 #
 # usage: bench/agent_line.sh [--size BYTES] [--repeat N] BUILD_DIR NAME=AGENT...
 #   BUILD_DIR: the Linux build with line-emulator and pinpad-sim (build/linux)
@@ -104,7 +106,7 @@ start_agent() {  # NAME PROGRAM
   local folder=$work/agent-$1
   mkdir -p "$folder"
   cp "$2" "$folder/"
-  printf 'Enabled=1\r\n' >"$folder/agent.ini"
+  printf 'Enabled=1\r\nTrace=%s\r\n' "${AGENT_TRACE:-0}" >"$folder/agent.ini"
   printf 'ComPort=5\r\n' >"$folder/pinpad.ini"
   if [[ "$2" == *.exe ]]; then
     export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="

@@ -42,18 +42,22 @@ void AppendDump(std::string& out, const char* text, const uint8_t* data, uint32_
     }
     lead = ' ';
   }
+  AppendLogDump(out, lead, data, length, kTimestampWidth);
+}
+
+}  // namespace
+
+void AppendLogDump(std::string& out, char lead, const uint8_t* data, uint32_t length, size_t indent) {
   for (uint32_t offset = 0; offset < length; offset += kBytesPerRow) {
     if (offset > 0) {
       out += "\r\n";
-      out.append(kTimestampWidth, ' ');
+      out.append(indent, ' ');
       out += lead;
     }
     uint32_t rowLength = length - offset < kBytesPerRow ? length - offset : kBytesPerRow;
     AppendDumpRow(out, data + offset, rowLength);
   }
 }
-
-}  // namespace
 
 std::string FormatLogEntry(const TLogEvent& event, uint32_t date, uint32_t time) {
   const char* text = event.GetText();

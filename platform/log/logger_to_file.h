@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include "log/log_event.h"
 
 class IFileSystem;
@@ -27,3 +29,9 @@ class TLoggerToFile : public ILogger {
 // The text a logger writes for one event at the given time: the line
 // "dd.mm hh:mm:ss text" with its data and the closing CR LF.
 std::string FormatLogEntry(const TLogEvent& event, uint32_t date, uint32_t time);
+
+// Bytes as the logs show them, in rows of 16: each byte in hex, then '|' and
+// the bytes as characters (control bytes as dots). Rows after the first go
+// on a new line, indented by indent blanks and the lead character, so that
+// they line up under a first row that follows indent characters and lead.
+void AppendLogDump(std::string& out, char lead, const uint8_t* data, uint32_t length, size_t indent);

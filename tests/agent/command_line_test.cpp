@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <chrono>
+#include <string>
+#include <thread>
 #include "agent_messages.h"
 #include "agent_process.h"
 
@@ -51,23 +54,33 @@ TEST(AgentConsoleRun, AgentMustBeEnabled) {
   }
 }
 
+// With Trace=1 the agent also writes beside itself why it cannot relay.
 TEST(AgentConsoleRun, EnabledAgentRelaysOnTheConfiguredPortUntilStopped) {
   struct Case {
     const char* pinpad;
     int port;
+    const char* agentIni;
   };
   // A value followed by blanks is still the number; ':' and a blank after
   // the separator are allowed; CR LF files come from Windows editors.
-  for (const Case& c : {Case{"ComPort=7\n", 7}, Case{"ComPort=3 \n", 3},
-                        Case{"ComPort: 12\r\n", 12}}) {
+  for (const Case& c : {Case{"ComPort=7\n", 7, "Enabled=1\n"}, Case{"ComPort=3 \n", 3, "Enabled=1\n"},
+                        Case{"ComPort: 12\r\n", 12, "Enabled=1\r\nTrace=1\r\n"}}) {
     SCOPED_TRACE(c.pinpad);
     TAgentFolder folder;
-    folder.WriteFile("agent.ini", "Enabled=1\n");
+    folder.WriteFile("agent.ini", c.agentIni);
     folder.WriteFile("pinpad.ini", c.pinpad);
     TAgentProcess agent(folder, "run");
     ASSERT_TRUE(agent.WaitForOutput(ConsoleText(RunningText(c.port)))) << agent.Output();
     EXPECT_EQ(ConsoleText(RunningText(c.port)), agent.Output());
     EXPECT_TRUE(agent.IsRunning()) << "the relay goes on although the port does not exist";
+    if (c.port != 12) continue;
+    const std::string expected = "COM12 cannot be opened (result 20001 21";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
+    while (folder.ReadFile("agent-trace.txt").find(expected) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_NE(std::string::npos, folder.ReadFile("agent-trace.txt").find(expected)) << folder.ReadFile("agent-trace.txt");
   }
 }
 

@@ -4,11 +4,14 @@
 #include <map>
 #include <memory>
 #include <vector>
+#include "../platform/files_testutil.h"
+#include "agent_trace_file.h"
 #include "net/network.h"
 #include "relay_link.h"
 #include "relay_loop.h"
 #include "system/keyboard.h"
 #include "fake_timer.h"
+#include "serial_testutil.h"
 
 // The relay loop against a fake clock: Delay and the waits for the link only
 // move the clock, so the 5-second cadence runs in no time, and each test
@@ -44,11 +47,13 @@ class FakeLink : public IDevice, public IRelayLink {
   void Watch(IIoWait& wait) override {
     if (session && wakeAfter != 0) wait.Within(wakeAfter);
   }
+  void SetTrace(IAgentTrace& given) override { trace = &given; }
 
   bool openSucceeds = true;
   bool sessionOnOpen = true;
   bool session = false;
   uint32_t wakeAfter = 0;
+  IAgentTrace* trace = nullptr;
   std::vector<bool> openedWaiting;
   std::vector<uint32_t> opens, polls, closes;
 
@@ -111,10 +116,15 @@ class FakeWorld : public IRelayEnvironment {
     devices[DEVICE_KEYBOARD * 0x10000] = &keyboard;
   }
 
-  bool IsAgentEnabled() override {
+  TAgentSettings ReadSettings() override {
     ++enabledReads;
-    return enabled;
+    TAgentSettings settings;
+    settings.enabled = enabled;
+    settings.traceLevel = traceLevel;
+    trace.SetLevel(traceLevel);
+    return settings;
   }
+  IAgentTrace& GetTrace() override { return trace; }
   IDevice* GetDevice(uint32_t type, uint32_t index) override {
     requestedTypes.push_back(type);
     auto found = devices.find(type * 0x10000 + index);
@@ -150,6 +160,9 @@ class FakeWorld : public IRelayEnvironment {
   static constexpr uint16_t kPort = 7;
   uint32_t now = 0;
   bool enabled = true;
+  int traceLevel = 0;
+  TFilesTempDir traceFolder;
+  TAgentTraceFile trace{&traceFolder.Files(), nullptr};
   FakeLink link{now};
   FakeNetwork network;
   FakeKeyboard keyboard;
@@ -224,6 +237,39 @@ TEST(RelayLoop, DisablingClosesThePortAndEnablingReopensItAfterThePause) {
   EXPECT_EQ(stoppedAt, world.link.closes[1]);
   EXPECT_EQ(2, world.network.opens);
   EXPECT_EQ(2, world.network.closes) << "the PC side is closed with the port";
+}
+
+// The trace follows "Trace" in agent.ini as the loop reads it, every 5
+// seconds: it tells when the switch changes and why the port closes; with
+// Trace=0 there is no file at all.
+TEST(RelayLoop, TraceFollowsAgentIniAndTellsWhyThePortCloses) {
+  FakeWorld world;
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 3000) world.traceLevel = 1;
+    if (now == 12000) world.enabled = false;
+    if (now == 22000) world.enabled = true;
+    if (now == 40000) state.RequestStop();
+  };
+  world.Run(state, false);
+  EXPECT_EQ(&NullAgentTrace(), world.link.trace) << "the loop's trace goes with the loop";
+  const std::string text = world.traceFolder.Read("agent-trace.txt");
+  EXPECT_TRUE(FoundInOrder(text, {"trace on, level 1", "agent.ini: Enabled=1, the agent relays",
+                                   "agent.ini: Enabled=0, the agent does not relay",
+                                   "closing COM7: the agent was disabled in agent.ini",
+                                   "agent.ini: Enabled=1, the agent relays", "closing COM7: stop requested",
+                                   "agent stops"}));
+  EXPECT_EQ(2u, world.link.opens.size());
+
+  FakeWorld untraced;
+  TAgentState other(FakeWorld::kPort);
+  untraced.whenTimePasses = [&](uint32_t now) {
+    if (now == 12000) untraced.enabled = false;
+    if (now == 30000) other.RequestStop();
+  };
+  untraced.Run(other, false);
+  EXPECT_EQ(1u, untraced.link.closes.size());
+  EXPECT_TRUE(untraced.traceFolder.List().empty());
 }
 
 TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsWithoutAPause) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include "../platform/files_testutil.h"
+#include "agent_trace_file.h"
 #include "serial_link.h"
 #include "serial_network_interface.h"
 #include "serial_testutil.h"
@@ -13,7 +15,10 @@ struct LinkOnLine {
   uint32_t now = 0;
   std::shared_ptr<SerialLine> line = std::make_shared<SerialLine>();
   FakeSerialEnvironment environment{now};
-  TSerialLink link{new FakeSerialPort(line, 0), environment};
+  // Silent until a test sets its level.
+  TFilesTempDir traceFolder;
+  TAgentTraceFile trace{&traceFolder.Files(), nullptr};
+  TSerialLink link{new FakeSerialPort(line, 0), environment, trace};
 
   std::vector<Bytes> SentFrames() { return SplitFrames(line->TakeFromAgent()); }
   void Answer(uint8_t kind, uint8_t sequence) {
@@ -111,8 +116,10 @@ TEST(SerialLink, SendsOneFrameOfAtMost255BytesAtATimeInSequence) {
   EXPECT_EQ(0u, side.link.GetBacklog());
 }
 
+// The trace tells each refusal, each resend, the giving up and the return.
 TEST(SerialLink, ThreeRefusalsGiveTheFrameUpAndTakeTheLinkDown) {
   LinkOnLine side;
+  side.trace.SetLevel(1);
   side.link.Transmit(TByteBuffer(std::string(300, 'x')));
   side.Answer(kNak, 9);  // not the frame in flight
   side.Answer(kNak, 1);
@@ -135,6 +142,10 @@ TEST(SerialLink, ThreeRefusalsGiveTheFrameUpAndTakeTheLinkDown) {
   EXPECT_EQ(2, frames[0][1]);
   side.Answer(kAck, 2);
   EXPECT_FALSE(side.link.IsDown());
+  EXPECT_TRUE(FoundInOrder(side.traceFolder.Read("agent-trace.txt"),
+                           {"NAK received for frame 1", "frame 1 sent again (2 of 3)", "NAK received for frame 1",
+                            "frame 1 sent again (3 of 3)", "NAK received for frame 1",
+                            "link down: frame 1 refused 3 times", "link up: the PIN pad answered"}));
 }
 
 TEST(SerialLink, UnansweredFrameTakesTheLinkDownOnlyWhenMoreIsWaiting) {
@@ -145,10 +156,12 @@ TEST(SerialLink, UnansweredFrameTakesTheLinkDownOnlyWhenMoreIsWaiting) {
   EXPECT_FALSE(side.link.IsDown()) << "nothing queued behind the frame";
   EXPECT_EQ(1u, side.SentFrames().size()) << "a timeout alone never resends";
 
+  side.trace.SetLevel(1);
   side.link.Transmit(TByteBuffer(std::string(400, 'z')));
   side.link.Poll();
   EXPECT_TRUE(side.link.IsDown());
   EXPECT_EQ(0u, side.link.GetBacklog());
+  EXPECT_TRUE(FoundInOrder(side.traceFolder.Read("agent-trace.txt"), {"link down: frame 1 not answered within 2 s"}));
 }
 
 TEST(SerialLink, SequenceNumbersWrapFrom255ToZero) {

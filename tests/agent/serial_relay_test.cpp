@@ -3,7 +3,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include "../platform/files_testutil.h"
 #include "../platform/socket_testutil.h"
+#include "agent_trace_file.h"
 #include "host_connection_table.h"
 #include "net/socket_interface.h"
 #include "serial_network_interface.h"
@@ -228,6 +230,83 @@ TEST_F(SerialRelay, ListenReportsThePeerThenRelaysLikeAConnect) {
   EXPECT_EQ("ping", Text(data));
   Ask(MSG_DATA_TO_HOST, 11, 0, "pong");
   EXPECT_EQ("pong", ReadAll(*peer, 4));
+}
+
+// What an engineer reads of one session: at level 1 its events, each on a
+// line of its own with a millisecond timestamp; at level 2 also the bytes of
+// every frame, dumped as the platform's logs dump data; at level 0 no file.
+TEST_F(SerialRelay, TraceTellsTheSessionAtItsLevel) {
+  for (int level : {0, 1, 2}) {
+    SCOPED_TRACE(level);
+    TFilesTempDir folder;
+    TAgentTraceFile trace(&folder.Files(), nullptr);
+    trace.SetLevel(level);
+    agent.Close();
+    agent.SetTrace(trace);
+    ASSERT_EQ(0, agent.OpenLink(false).GetCode());
+    ASSERT_TRUE(Hear(MSG_RESET, 0));
+
+    uint16_t port = 0;
+    auto host = Host(&port);
+    ASSERT_TRUE(host);
+    Ask(MSG_CONNECT, 7, port);
+    ASSERT_TRUE(Hear(MSG_STATUS, 7));
+    ASSERT_TRUE(PollUntil([&] { return host->GetState() == CONNECTION_CONNECTED; }));
+    Ask(MSG_DATA_TO_HOST, 7, 0, "abc");
+    EXPECT_EQ("abc", ReadAll(*host, 3));
+    ASSERT_EQ(5, host->Send("hello", 5));
+    ASSERT_TRUE(Hear(MSG_DATA_TO_CLIENT, 7));
+    // A frame spoilt on the line: its first payload byte changed after the
+    // CRC was made.
+    Bytes spoilt = LineFrame(0x41, 200, {'x', 'y', 'z'});
+    spoilt[4] ^= 1;
+    line->PutToAgent(spoilt);
+    for (int i = 0; i < 10; ++i) Turn();
+    host.reset();
+    ASSERT_TRUE(Hear(MSG_CLOSED, 7));
+    // A host nobody listens on.
+    uint16_t closedPort = 0;
+    {
+      std::unique_ptr<INetworkInterface> elsewhere(NewPlatformEthernetInterface(nullptr));
+      elsewhere->Open();
+      ASSERT_TRUE(ListenOnFreePort(elsewhere.get(), &closedPort));
+      elsewhere->Close();
+    }
+    Ask(MSG_CONNECT, 8, closedPort);
+    ASSERT_TRUE(Hear(MSG_CLOSED, 8));
+    agent.Close();
+    agent.SetTrace(NullAgentTrace());
+
+    if (level == 0) {
+      EXPECT_TRUE(folder.List().empty());
+      continue;
+    }
+    const std::string text = folder.Read("agent-trace.txt");
+    EXPECT_TRUE(FoundInOrder(
+        text, {"trace on, level " + std::to_string(level), "COM1 opened", "reset sent", "link up",
+               "connection 7: connect to 127.0.0.1:" + std::to_string(port) + " asked",
+               "connection 7: status 0 (connected)", "NAK sent: frame 200 came with a bad CRC",
+               "connection 7: closed by the host (result 20003); 3 bytes to the host, 5 bytes to the PIN pad",
+               "connection 8: the connect failed (result 20001"}));
+    // Every entry, and every dump row after its first, on a line of its own.
+    size_t lineStart = 0;
+    for (size_t end; (end = text.find("\r\n", lineStart)) != std::string::npos; lineStart = end + 2) {
+      const std::string entry = text.substr(lineStart, end - lineStart);
+      const bool stamped = entry.size() > 19 && entry[2] == '.' && entry[5] == ' ' && entry[8] == ':' &&
+                           entry[11] == ':' && entry[14] == '.' && entry[18] == ' ';
+      const bool dumpRow = entry.compare(0, 20, std::string(19, ' ') + ">") == 0 ||
+                           entry.compare(0, 20, std::string(19, ' ') + "<") == 0;
+      EXPECT_TRUE(stamped || (level == 2 && dumpRow)) << entry;
+    }
+    EXPECT_EQ(text.size(), lineStart) << "the file ends with a whole line";
+    // The reset frame going out, and the spoilt one coming in, as hex and
+    // characters.
+    const std::string resetFrame = ">41 01 07 00 05 09 00 00 00 00 3B 20 ";
+    const std::string spoiltFrame = "<41 C8 03 79 79 7A ";
+    EXPECT_EQ(level == 2, text.find(resetFrame) != std::string::npos) << text;
+    EXPECT_EQ(level == 2, text.find(spoiltFrame) != std::string::npos) << text;
+    EXPECT_EQ(level == 2, text.find('|') != std::string::npos);
+  }
 }
 
 // The host table on its own, with a sender whose line never drains and a

@@ -1,9 +1,11 @@
 #pragma once
+#include <gtest/gtest.h>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 #include "files/byte_buffer.h"
 #include "net/network.h"
@@ -110,6 +112,10 @@ std::vector<Bytes> SplitFrames(const Bytes& line);
 Bytes LineFrame(uint8_t kind, uint8_t sequence, const Bytes& payload);
 Bytes Serialized(const TSerialMessage& message);
 TSerialMessage Message(uint8_t type, uint32_t id);
+
+// Success when each expected piece is found in the text after the one
+// before it (a trace's entries, in the order they happened).
+::testing::AssertionResult FoundInOrder(const std::string& text, const std::vector<std::string>& expected);
 
 // The far end of the cable speaking the protocol at the message level.
 class SerialFarEnd {

@@ -33,6 +33,9 @@ grep -q '^ComPort=1' "$root/etc/tavo-agent/pinpad.ini" || fail "pinpad.ini is no
 unit=$root/lib/systemd/system/tavo2agent.service
 grep -qx 'ExecStart=/usr/lib/tavo-agent/agent' "$unit" || fail "the unit does not start the packaged agent"
 grep -qx 'User=tavo' "$unit" || fail "the unit does not run as tavo"
+# The trace goes to the working directory when the program's folder cannot
+# be written: tavo's own.
+grep -qx 'WorkingDirectory=/var/lib/tavo-agent' "$unit" || fail "the unit does not work in /var/lib/tavo-agent"
 dpkg-deb -f "$agent_deb" Depends | grep -q 'adduser' || fail "tavo-agent does not depend on adduser"
 dpkg-deb -f "$agent_deb" Depends | grep -q 'libc6' || fail "tavo-agent does not depend on libc6"
 
@@ -47,6 +50,7 @@ dpkg-deb -e "$agent_deb" "$work/scripts"
 PATH="$work/bin:$PATH" sh "$work/scripts/postinst" configure || fail "postinst configure exit code $?"
 grep -q '^adduser .*--system .*tavo$' "$work/calls" || fail "postinst does not make the system user tavo"
 grep -qx 'adduser --quiet tavo dialout' "$work/calls" || fail "postinst does not put tavo in dialout"
+grep -qx 'chown tavo:tavo /var/lib/tavo-agent' "$work/calls" || fail "postinst does not give tavo its working directory"
 grep -q '^deb-systemd-helper enable tavo2agent.service' "$work/calls" || fail "postinst does not enable the service"
 
 lintian --tag-display-limit 0 "$agent_deb" "$updater_deb" >"$work/lintian.log" 2>&1
