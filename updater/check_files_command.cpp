@@ -62,14 +62,22 @@ bool IsSafeFileName(const std::string& name) {
   return true;
 }
 
+TCommandCheckFiles::TCommandCheckFiles(const TUpdaterContext& context, const TJsonValue& command,
+                                       THttpClient* client, std::string defaultHost, IFileSystem* targetFiles)
+    : TCommandAbstract(command, *context.system),
+      context_(context),
+      client_(client),
+      defaultHost_(std::move(defaultHost)),
+      files_(targetFiles) {}
+
 TCommandCheckFiles::TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
                                        IFileSystem* targetFiles)
-    : TCommandAbstract(command), client_(client), defaultHost_(std::move(defaultHost)), files_(targetFiles) {}
+    : TCommandCheckFiles(ProcessUpdaterContext(), command, client, std::move(defaultHost), targetFiles) {}
 
 TJsonValue TCommandCheckFiles::GetCommand() {
   TJsonValue command = command_;
   command.SetDetail("HOST_URL", defaultHost_);
-  command.SetDetail("SN", TerminalSerialNumber() + "&ECR=1");
+  command.SetDetail("SN", TerminalSerialNumber(system_) + "&ECR=1");
   return command;
 }
 
@@ -80,8 +88,8 @@ TJsonValue TCommandCheckFiles::Execute() {
 
   THostList hosts;
   hosts.Parse(HostPart(details.Get("HOST_URL").AsString(defaultHost_)), 80);
-  const std::string serverPath = GetTerminalEnvironment()->GetServerPath();
-  const std::string sn = details.Get("SN").AsString(TerminalSerialNumber());
+  const std::string serverPath = context_.terminal->GetServerPath();
+  const std::string sn = details.Get("SN").AsString(TerminalSerialNumber(system_));
   const std::string downloadPath = "/tavo2-web/getFile" + serverPath + "?name=";
 
   // A later success must not hide an earlier failure: the command answers
@@ -107,7 +115,7 @@ TJsonValue TCommandCheckFiles::Execute() {
   TResult result = failure;
   const TResult saved = list.Save();
   if (!saved.Succeeded()) result = saved;
-  GetTerminalEnvironment()->OnFilesUpdated();
+  context_.terminal->OnFilesUpdated();
 
   TJsonValue reply;
   MakeReply(result, reply);

@@ -5,6 +5,7 @@
 #include "command.h"
 #include "files/file_system.h"
 #include "host_list.h"
+#include "updater_context.h"
 
 class THttpClient;
 
@@ -22,7 +23,11 @@ enum : int32_t {
 // the names handled.
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
-  // Neither the client nor the file system is owned.
+  // Neither the client nor the file system is owned; the server path and
+  // the serial number come from the context.
+  TCommandCheckFiles(const TUpdaterContext& context, const TJsonValue& command, THttpClient* client,
+                     std::string defaultHost, IFileSystem* targetFiles);
+  // The same in the process's own context.
   TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
                      IFileSystem* targetFiles);
 
@@ -39,6 +44,7 @@ class TCommandCheckFiles final : public TCommandAbstract {
   // Whether "TMP.TMP" holds exactly the listed file.
   bool DownloadMatches(int32_t size, const std::string& hash);
 
+  TUpdaterContext context_;
   THttpClient* client_;
   std::string defaultHost_;
   IFileSystem* files_;
