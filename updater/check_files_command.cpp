@@ -85,6 +85,8 @@ TJsonValue TCommandCheckFiles::Execute() {
   const TJsonValue details = command_.GetDetails();
   TJsonValue files = details.Get("FILES");
   TFileList list(files_);
+  // What a run that was stopped half-way left behind.
+  files_->Remove(kWorkFile);
 
   THostList hosts;
   hosts.Parse(HostPart(details.Get("HOST_URL").AsString(defaultHost_)), 80);
@@ -126,7 +128,6 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
                                      THostList& hosts, const std::string& pathAndQuery) {
   TResult result;
   for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
-    files_->Remove(kWorkFile);
     TUrl target;
     target.Parse("http://" + hosts.Current().Render() + pathAndQuery, 0);
     client_->SetTarget(target);
@@ -138,12 +139,15 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
       if (!DownloadMatches(size, hash)) {
         result = TResult(RESULT_DOWNLOAD_MISMATCH);
       } else {
-        // One replacing rename: the old file stays whole until the new one
-        // takes its name.
-        result = files_->Move(kWorkFile, name.c_str());
+        // One replacing rename of a file already on the disk: the old file
+        // stays whole until the new one takes its name, even when the
+        // process dies in between.
+        result = files_->Replace(kWorkFile, name.c_str());
         if (result.Succeeded()) return result;
       }
     }
+    // No part of a failed download stays behind to fill the disk.
+    files_->Remove(kWorkFile);
     hosts.Advance();
   }
   return result;

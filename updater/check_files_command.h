@@ -20,7 +20,7 @@ enum : int32_t {
 // Brings the files of one directory to the state the server lists: every file
 // whose hash differs is downloaded into "TMP.TMP", checked against the
 // listing and put in its place in one step; "filelist.txt" is rewritten with
-// the names handled.
+// the names handled. "TMP.TMP" exists only while a download is under way.
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
   // Neither the client nor the file system is owned; the server path and
