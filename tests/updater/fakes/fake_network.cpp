@@ -1,13 +1,9 @@
 #include "fake_network.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-enum : int32_t {
-  // What the connection answers once reset, like a socket's failure.
-  RESULT_FAKE_CONNECTION_RESET = 20005,
-};
 
 class TFakeConnection final : public IConnection {
  public:
@@ -46,7 +42,7 @@ class TFakeConnection final : public IConnection {
 
   uint32_t GetPeerAddress() override { return 0; }
   int32_t GetState() override { return reset_ ? CONNECTION_CLOSED : CONNECTION_CONNECTED; }
-  TResult GetLastResult() override { return reset_ ? TResult(RESULT_FAKE_CONNECTION_RESET) : TResult(); }
+  TResult GetLastResult() override { return reset_ ? TResult(RESULT_SOCKET_IO_ERROR, ECONNRESET) : TResult(); }
 
  private:
   // The head and as many body bytes as its Content-Length announces.
