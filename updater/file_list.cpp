@@ -86,11 +86,16 @@ TResult TFileList::Save() {
   bool written = true;
   for (const std::string& name : names_) {
     const std::string line = name + "\r\n";
-    written = written && file->Write(line.data(), static_cast<uint32_t>(line.size())) == static_cast<int32_t>(line.size());
+    const int32_t count = file->Write(line.data(), static_cast<uint32_t>(line.size()));
+    written = written && count == static_cast<int32_t>(line.size());
   }
   file.reset();
-  const TResult placed = written ? files_->Replace(kWorkName, listName_.c_str()) : TResult(RESULT_FILE_LIST_SAVE_FAILED);
+  if (!written) {
+    files_->Remove(kWorkName);
+    return TResult(RESULT_FILE_LIST_SAVE_FAILED);
+  }
+  const TResult placed = files_->Replace(kWorkName, listName_.c_str());
   if (placed.Succeeded()) return placed;
   files_->Remove(kWorkName);
-  return written ? TResult(RESULT_FILE_LIST_SAVE_FAILED).Append(placed) : placed;
+  return TResult(RESULT_FILE_LIST_SAVE_FAILED).Append(placed);
 }

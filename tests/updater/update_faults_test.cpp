@@ -30,8 +30,9 @@ struct TRelease {
 };
 
 TRelease MakeRelease(uint32_t seed) {
+  const std::string keys = "[Keys]\r\nF" + std::to_string(seed) + "\r\n";
   return TRelease{{{"ECRDRV.BIN", Bytes(5000, seed)}, {"agent.exe.new", Bytes(70000, seed + 1)}},
-                  {{"big.bin", Bytes(300000, seed + 2)}, {"softkeys.ini", "[Keys]\r\nF" + std::to_string(seed) + "\r\n"}}};
+                  {{"big.bin", Bytes(300000, seed + 2)}, {"softkeys.ini", keys}}};
 }
 
 const TRelease kOld = MakeRelease(1);
@@ -84,7 +85,8 @@ TEST(FakeInstallation, AWholeRunReachesOnlyTheMachineItIsGiven) {
   ExpectAllNew(fake, "first run");
   EXPECT_EQ(fake.disk.files.at("filelist.txt"), "ECRDRV.BIN\r\nagent.exe.new\r\n");
   ASSERT_EQ(fake.server.requests.size(), 5u);
-  const std::string post = "POST /tavo2-web/block1 HTTP/1.1\r\nHost: 10.0.0.5\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n";
+  const std::string post =
+      "POST /tavo2-web/block1 HTTP/1.1\r\nHost: 10.0.0.5\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n";
   EXPECT_EQ(fake.server.requests[0].substr(0, post.size()), post);
   EXPECT_EQ(fake.server.requests[1].substr(0, fake.server.requests[1].find("\r\n")),
             "GET /tavo2-web/getFile/block1?name=ECRDRV.BIN&terminalSN=12345678&ECR=1 HTTP/1.1");

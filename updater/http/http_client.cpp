@@ -196,7 +196,8 @@ TResult THttpClient::OpenChannel(INetworkInterface** out) {
 
 TResult THttpClient::BringChannelUp(INetworkInterface** out) {
   const TNetworkChannel& channel = kChannels[channel_];
-  INetworkInterface* network = dynamic_cast<INetworkInterface*>(system_.GetDevice(channel.deviceType, channel.deviceIndex));
+  IDevice* device = system_.GetDevice(channel.deviceType, channel.deviceIndex);
+  INetworkInterface* network = dynamic_cast<INetworkInterface*>(device);
   if (network == nullptr) return TResult(RESULT_HTTP_NO_DEVICE);
 
   network->Open();

@@ -326,7 +326,8 @@ scenario_crash() {
         cp -a "$work/baseline" "$install" ;;
     esac
   done
-  [ "$wrong" = 0 ] && echo "ok: $kills kills within ${span} ms runs, each file whole ($completed runs got to their end first)"
+  [ "$wrong" = 0 ] &&
+    echo "ok: $kills kills within ${span} ms runs, each file whole ($completed runs got to their end first)"
 
   call "$install"
   expect_result "the run after the kills" 0
