@@ -287,7 +287,7 @@ scenario_crash() {
   local install=$work/install kills=50 kill state started span delay completed=0 wrong=0
   # Every start of Wine costs most of a second: fewer kills keep the test
   # within its minute.
-  [ -n "$runner" ] && kills=25
+  [ -n "$runner" ] && kills=40
   fill_crash_release "$work/old"
   cp -a "$work/old/release" "$work/old/ecr" "$work/"
   start_server
