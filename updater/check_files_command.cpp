@@ -62,14 +62,22 @@ bool IsSafeFileName(const std::string& name) {
   return true;
 }
 
+TCommandCheckFiles::TCommandCheckFiles(const TUpdaterContext& context, const TJsonValue& command,
+                                       THttpClient* client, std::string defaultHost, IFileSystem* targetFiles)
+    : TCommandAbstract(command, *context.system),
+      context_(context),
+      client_(client),
+      defaultHost_(std::move(defaultHost)),
+      files_(targetFiles) {}
+
 TCommandCheckFiles::TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
                                        IFileSystem* targetFiles)
-    : TCommandAbstract(command), client_(client), defaultHost_(std::move(defaultHost)), files_(targetFiles) {}
+    : TCommandCheckFiles(ProcessUpdaterContext(), command, client, std::move(defaultHost), targetFiles) {}
 
 TJsonValue TCommandCheckFiles::GetCommand() {
   TJsonValue command = command_;
   command.SetDetail("HOST_URL", defaultHost_);
-  command.SetDetail("SN", TerminalSerialNumber() + "&ECR=1");
+  command.SetDetail("SN", TerminalSerialNumber(system_) + "&ECR=1");
   return command;
 }
 
@@ -77,11 +85,13 @@ TJsonValue TCommandCheckFiles::Execute() {
   const TJsonValue details = command_.GetDetails();
   TJsonValue files = details.Get("FILES");
   TFileList list(files_);
+  // What a run that was stopped half-way left behind.
+  files_->Remove(kWorkFile);
 
   THostList hosts;
   hosts.Parse(HostPart(details.Get("HOST_URL").AsString(defaultHost_)), 80);
-  const std::string serverPath = GetTerminalEnvironment()->GetServerPath();
-  const std::string sn = details.Get("SN").AsString(TerminalSerialNumber());
+  const std::string serverPath = context_.terminal->GetServerPath();
+  const std::string sn = details.Get("SN").AsString(TerminalSerialNumber(system_));
   const std::string downloadPath = "/tavo2-web/getFile" + serverPath + "?name=";
 
   // A later success must not hide an earlier failure: the command answers
@@ -107,7 +117,7 @@ TJsonValue TCommandCheckFiles::Execute() {
   TResult result = failure;
   const TResult saved = list.Save();
   if (!saved.Succeeded()) result = saved;
-  GetTerminalEnvironment()->OnFilesUpdated();
+  context_.terminal->OnFilesUpdated();
 
   TJsonValue reply;
   MakeReply(result, reply);
@@ -118,7 +128,6 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
                                      THostList& hosts, const std::string& pathAndQuery) {
   TResult result;
   for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
-    files_->Remove(kWorkFile);
     TUrl target;
     target.Parse("http://" + hosts.Current().Render() + pathAndQuery, 0);
     client_->SetTarget(target);
@@ -130,12 +139,15 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
       if (!DownloadMatches(size, hash)) {
         result = TResult(RESULT_DOWNLOAD_MISMATCH);
       } else {
-        // One replacing rename: the old file stays whole until the new one
-        // takes its name.
-        result = files_->Move(kWorkFile, name.c_str());
+        // One replacing rename of a file already on the disk: the old file
+        // stays whole until the new one takes its name, even when the
+        // process dies in between.
+        result = files_->Replace(kWorkFile, name.c_str());
         if (result.Succeeded()) return result;
       }
     }
+    // No part of a failed download stays behind to fill the disk.
+    files_->Remove(kWorkFile);
     hosts.Advance();
   }
   return result;

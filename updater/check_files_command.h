@@ -5,6 +5,7 @@
 #include "command.h"
 #include "files/file_system.h"
 #include "host_list.h"
+#include "updater_context.h"
 
 class THttpClient;
 
@@ -19,10 +20,14 @@ enum : int32_t {
 // Brings the files of one directory to the state the server lists: every file
 // whose hash differs is downloaded into "TMP.TMP", checked against the
 // listing and put in its place in one step; "filelist.txt" is rewritten with
-// the names handled.
+// the names handled. "TMP.TMP" exists only while a download is under way.
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
-  // Neither the client nor the file system is owned.
+  // Neither the client nor the file system is owned; the server path and
+  // the serial number come from the context.
+  TCommandCheckFiles(const TUpdaterContext& context, const TJsonValue& command, THttpClient* client,
+                     std::string defaultHost, IFileSystem* targetFiles);
+  // The same in the process's own context.
   TCommandCheckFiles(const TJsonValue& command, THttpClient* client, std::string defaultHost,
                      IFileSystem* targetFiles);
 
@@ -39,6 +44,7 @@ class TCommandCheckFiles final : public TCommandAbstract {
   // Whether "TMP.TMP" holds exactly the listed file.
   bool DownloadMatches(int32_t size, const std::string& hash);
 
+  TUpdaterContext context_;
   THttpClient* client_;
   std::string defaultHost_;
   IFileSystem* files_;

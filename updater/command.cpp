@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "system/system.h"
+#include "updater_system.h"
 
 namespace {
 
@@ -15,10 +15,8 @@ std::string SixDigits(uint32_t value) {
 
 }  // namespace
 
-std::string TerminalSerialNumber() {
-  char serial[64] = {};
-  GetSystem()->GetSerialNumber(serial);
-  std::string text(serial);
+std::string TerminalSerialNumber(IUpdaterSystem& system) {
+  const std::string text = system.GetSerialNumber();
   return text.substr(0, text.find('/'));
 }
 
@@ -33,8 +31,8 @@ TJsonValue TCommandAbstract::Execute() {
 void TCommandAbstract::MakeReply(const TResult& result, TJsonValue& reply) {
   uint32_t date = 0;
   uint32_t time = 0;
-  GetSystem()->GetDateTime(&date, &time);
-  reply.SetString("SN", TerminalSerialNumber());
+  system_.GetDateTime(&date, &time);
+  reply.SetString("SN", TerminalSerialNumber(system_));
   reply.SetString("ERR_CODE", std::to_string(static_cast<uint32_t>(result.GetCode())));
   reply.SetString("CMD_ID", command_.GetDetails().Get("CMD_ID").AsString(""));
   reply.SetString("DATE", SixDigits(date));

@@ -5,15 +5,18 @@
 #include "json_value.h"
 #include "system/result.h"
 
+class IUpdaterSystem;
+
 enum : int32_t {
   RESULT_COMMAND_NOT_IMPLEMENTED = 2010,
 };
 
 // A command of the update server, kept as its JSON object, that the client
-// carries out and answers with a reply object.
+// carries out and answers with a reply object. The reply's serial number,
+// date and time come from the system (not owned).
 class TCommandAbstract {
  public:
-  explicit TCommandAbstract(const TJsonValue& command) : command_(command) {}
+  TCommandAbstract(const TJsonValue& command, IUpdaterSystem& system) : command_(command), system_(system) {}
 
   virtual uint32_t GetTimeout() { return 0; }
   virtual TJsonValue GetCommand() { return command_; }
@@ -33,7 +36,8 @@ class TCommandAbstract {
 
  protected:
   TJsonValue command_;
+  IUpdaterSystem& system_;
 };
 
-// The platform's serial number up to its first '/'.
-std::string TerminalSerialNumber();
+// The system's serial number up to its first '/'.
+std::string TerminalSerialNumber(IUpdaterSystem& system);

@@ -4,6 +4,8 @@
 
 #include "files/ini_file.h"
 
+class IFileSystem;
+
 // What the update client asks of the installation it runs in.
 class ITerminalEnvironment {
  public:
@@ -27,8 +29,10 @@ class ITerminalEnvironment {
 // read afresh whenever the server path is asked for.
 class TCorvoEnvironment final : public ITerminalEnvironment {
  public:
-  TCorvoEnvironment();
-  // An environment over configuration text at hand instead of the file.
+  // Both files are read from that directory (not owned).
+  explicit TCorvoEnvironment(IFileSystem* files);
+  // An environment over configuration text at hand instead of the file;
+  // "PROFILE.INI" is read from the platform's application directory.
   explicit TCorvoEnvironment(const TByteBuffer& configText);
 
   std::string GetHostUrl() override;
@@ -45,6 +49,7 @@ class TCorvoEnvironment final : public ITerminalEnvironment {
   std::string GetServerPath();
 
  private:
+  IFileSystem* files_;
   TIniFile config_;
 };
 

@@ -79,11 +79,23 @@ TByteBuffer TFileList::CombinedHash() {
 }
 
 TResult TFileList::Save() {
-  std::unique_ptr<IFileWritable> file(files_->OpenWrite(listName_.c_str(), OPEN_CREATE | OPEN_CREATE_TRUNCATE));
+  // Written whole under a work name first, then put in place in one step:
+  // the list never names half of its files, whatever stops the writing.
+  std::unique_ptr<IFileWritable> file(files_->OpenWrite(kWorkName, OPEN_CREATE | OPEN_CREATE_TRUNCATE));
   if (!file) return TResult(RESULT_FILE_LIST_SAVE_FAILED).Append(files_->GetLastResult());
+  bool written = true;
   for (const std::string& name : names_) {
     const std::string line = name + "\r\n";
-    file->Write(line.data(), static_cast<uint32_t>(line.size()));
+    const int32_t count = file->Write(line.data(), static_cast<uint32_t>(line.size()));
+    written = written && count == static_cast<int32_t>(line.size());
   }
-  return TResult();
+  file.reset();
+  if (!written) {
+    files_->Remove(kWorkName);
+    return TResult(RESULT_FILE_LIST_SAVE_FAILED);
+  }
+  const TResult placed = files_->Replace(kWorkName, listName_.c_str());
+  if (placed.Succeeded()) return placed;
+  files_->Remove(kWorkName);
+  return TResult(RESULT_FILE_LIST_SAVE_FAILED).Append(placed);
 }

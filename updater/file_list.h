@@ -17,6 +17,8 @@ enum : int32_t {
 class TFileList {
  public:
   static constexpr size_t kMaxLineLength = 200;
+  // Where the list is written before it takes its name.
+  static constexpr const char* kWorkName = "filelist.tmp";
 
   struct TFileHash {
     TByteBuffer hash;  // 20 bytes
@@ -39,7 +41,8 @@ class TFileList {
   // Reloads the list and adds up the hashes of its files byte by byte
   // (mod 256, no carry), so the sum is independent of the order.
   TByteBuffer CombinedHash();
-  // Writes the names in ascending order, each ended by CR LF.
+  // Writes the names in ascending order, each ended by CR LF; the old list
+  // stays as it was unless the new one is complete.
   TResult Save();
 
   const std::set<std::string>& Names() const { return names_; }

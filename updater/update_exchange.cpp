@@ -3,8 +3,8 @@
 #include "check_files_command.h"
 #include "environment.h"
 #include "file_list.h"
-#include "system/system.h"
 #include "update_session.h"
+#include "updater_system.h"
 
 namespace {
 
@@ -39,18 +39,16 @@ bool Contains(const TByteBuffer& text, const std::string& word) {
 }  // namespace
 
 std::string TUpdateSession::BuildRequest() {
-  char model[64] = {};
-  GetSystem()->GetModel(model);
-  IFileSystem* updateFiles = updateFiles_ ? updateFiles_.get() : GetSystem()->GetAppFileSystem();
+  IUpdaterSystem& system = *context_.system;
 
   TJsonValue report;
   report.SetString("SN", serialNumber_);
   report.SetString("SN_OLD", serialNumber_);
   report.SetString("MODEL_T", model_);
   report.SetString("KCV_KLK", "000000");
-  report.SetString("CONF_HASH", InstallationHash(updateFiles));
-  report.SetString("MODEL_A", model);
-  report.SetString("ECR_HASH", InstallationHash(GetSystem()->GetAppFileSystem()));
+  report.SetString("CONF_HASH", InstallationHash(UpdateFiles()));
+  report.SetString("MODEL_A", system.GetModel());
+  report.SetString("ECR_HASH", InstallationHash(system.GetAppFileSystem()));
   report.SetString("VERSION_A", ClientVersion());
 
   TJsonValue replies;
@@ -85,14 +83,14 @@ int32_t TUpdateSession::RunCommand(const TJsonValue& original) {
   IFileSystem* target = nullptr;
   if (command.GetDetails().Get("TARGET").AsString("") == "ECR") {
     sn += "&ECR=1";
-    target = GetSystem()->GetAppFileSystem();
+    target = context_.system->GetAppFileSystem();
   } else {
     if (Contains(command.GetDetails().Text(), "PFLS.BAK")) specialFile_ = true;
-    target = updateFiles_ ? updateFiles_.get() : GetSystem()->GetAppFileSystem();
+    target = UpdateFiles();
   }
-  command.SetDetail("HOST_URL", GetTerminalEnvironment()->GetHostUrl());
+  command.SetDetail("HOST_URL", context_.terminal->GetHostUrl());
   command.SetDetail("SN", sn);
 
-  TCommandCheckFiles checkFiles(command, &client_, std::string(), target);
+  TCommandCheckFiles checkFiles(context_, command, &client_, std::string(), target);
   return checkFiles.Execute().Get("ERR_CODE").AsInteger(RESULT_REPLY_WITHOUT_CODE);
 }

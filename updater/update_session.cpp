@@ -5,34 +5,36 @@
 #include "http/system_tracer.h"
 #include "log/log_event.h"
 #include "net/socket_interface.h"
-#include "system/device_layer.h"
-#include "system/system.h"
+#include "updater_system.h"
 
-TUpdateSession::TUpdateSession(std::string serialNumber, std::string model)
-    : serialNumber_(std::move(serialNumber)), model_(std::move(model)) {
-  IFileSystem* updateFiles = nullptr;
-  GetSystem()->OpenFileSystem("Update", &updateFiles);
-  updateFiles_.reset(updateFiles);
-
-  client_.SetDownloadFileSystem(GetSystem()->GetAppFileSystem());
+TUpdateSession::TUpdateSession(const TUpdaterContext& context, std::string serialNumber, std::string model)
+    : context_(context),
+      serialNumber_(std::move(serialNumber)),
+      model_(std::move(model)),
+      updateFiles_(context.system->OpenFileSystem("Update")),
+      client_(*context.system, *context.tracer) {
+  client_.SetDownloadFileSystem(context_.system->GetAppFileSystem());
   TUrl target;
   target.Parse("", 80);
   client_.SetTarget(target);
   client_.SetUserAgent("TERMINAL");
   client_.SetResponseTimeout(15000);
 
-  TSystemTracer& tracer = GetSystemTracer();
+  TSystemTracer& tracer = *context_.tracer;
   tracer.SetMode(TRACE_MODE_FILE);
   tracer.Enable(true);
   tracer.Log(TSysTraceLine("SN:" + serialNumber_ + ", MODEL:" + model_ + "\r\n"));
 }
+
+TUpdateSession::TUpdateSession(std::string serialNumber, std::string model)
+    : TUpdateSession(ProcessUpdaterContext(), std::move(serialNumber), std::move(model)) {}
 
 // The update directory goes first, then the client: members are destroyed in
 // reverse order of declaration, so the order is spelled out.
 TUpdateSession::~TUpdateSession() { updateFiles_.reset(); }
 
 int32_t TUpdateSession::Run() {
-  TCorvoEnvironment* environment = GetTerminalEnvironment();
+  TCorvoEnvironment* environment = context_.terminal;
   THostList hosts;
   hosts.Parse(environment->GetHostUrl(), 80);
   ApplyEthernetTrace();
@@ -51,9 +53,13 @@ int32_t TUpdateSession::Run() {
 }
 
 void TUpdateSession::ApplyEthernetTrace() {
-  IDevice* device = GetSystem()->GetDeviceLayer()->GetDevice(DEVICE_ETHERNET, 0);
+  IDevice* device = context_.system->GetDevice(DEVICE_ETHERNET, 0);
   auto* sockets = dynamic_cast<TSocketInterface*>(device);
   if (!sockets) return;
-  const std::string trace = TrimTrailingBlanks(GetTerminalEnvironment()->GetConfig().GetValue("Trace", ""));
+  const std::string trace = TrimTrailingBlanks(context_.terminal->GetConfig().GetValue("Trace", ""));
   sockets->SetTraceFlag(trace == "1");
+}
+
+IFileSystem* TUpdateSession::UpdateFiles() {
+  return updateFiles_ ? updateFiles_.get() : context_.system->GetAppFileSystem();
 }

@@ -6,6 +6,7 @@
 #include "files/file_system.h"
 #include "http/http_client.h"
 #include "json_value.h"
+#include "updater_context.h"
 
 enum : int32_t {
   RESULT_ANSWER_NOT_OBJECT = 27012,
@@ -17,9 +18,12 @@ enum : int32_t {
 };
 
 // One update run: report the installation to the server, carry out what it
-// answers, and tell the caller how it went.
+// answers, and tell the caller how it went. Everything beyond its own
+// objects comes from the context it is given.
 class TUpdateSession {
  public:
+  TUpdateSession(const TUpdaterContext& context, std::string serialNumber, std::string model);
+  // The same in the process's own context.
   TUpdateSession(std::string serialNumber, std::string model);
   ~TUpdateSession();
   TUpdateSession(const TUpdateSession&) = delete;
@@ -39,7 +43,10 @@ class TUpdateSession {
  private:
   // Turns the socket trace files on exactly when "CONFIG.INI" asks for them.
   void ApplyEthernetTrace();
+  // The update directory, or the library's own when it could not be had.
+  IFileSystem* UpdateFiles();
 
+  TUpdaterContext context_;
   std::string serialNumber_;
   std::string model_;
   std::unique_ptr<IFileSystem> updateFiles_;

@@ -27,5 +27,12 @@ int Unlink(const char* path);
 // Renames source to target, replacing an existing target in one step so that
 // the target name never goes missing; 0 or the error number (errno values).
 int RenameReplacing(const char* source, const char* target);
+// Writes what the system still holds of the file through to the disk, so
+// that a rename after it never publishes a name whose content is yet to be
+// written; 0 or the error number.
+int FlushToDisk(const char* path);
+// Lets whoever may read the file execute it too (nothing to do where files
+// carry no such permission); 0 or the error number.
+int AllowExecution(const char* path);
 
 }  // namespace file_io

@@ -141,6 +141,20 @@ TResult TPCFileSystem::Move(const char* source, const char* target) {
   return Store(TResult());
 }
 
+TResult TPCFileSystem::Replace(const char* source, const char* target) {
+  if (!source || !target) return Store(Failure(RESULT_FILE_MOVE_FAILED, EINVAL));
+  char sourcePath[kMaxPath];
+  char targetPath[kMaxPath];
+  if (!*MakePath(sourcePath, source) || !*MakePath(targetPath, target)) {
+    return Store(Failure(RESULT_FILE_MOVE_FAILED, ENAMETOOLONG));
+  }
+  int error = file_io::FlushToDisk(sourcePath);
+  if (error == 0 && NamesExecutable(target)) error = file_io::AllowExecution(sourcePath);
+  if (error == 0) error = file_io::RenameReplacing(sourcePath, targetPath);
+  if (error != 0) return Store(Failure(RESULT_FILE_MOVE_FAILED, error));
+  return Store(TResult());
+}
+
 TResult TPCFileSystem::CopyThenRemove(const char* source, const char* target) {
   bool copied = false;
   {

@@ -18,6 +18,11 @@ class IFileSystem {
   virtual TResult GetLastResult() = 0;
   virtual int OpenHandle(const char* name, uint32_t mode) = 0;
   virtual char* MakePath(char* buffer, const char* name) = 0;
+  // Puts source in target's place in one step, whatever the names: the
+  // source's content is on the disk first, and the target name never goes
+  // missing nor names part of a file. A file system that cannot do better
+  // moves.
+  virtual TResult Replace(const char* source, const char* target) { return Move(source, target); }
 };
 
 // Longest path a file system builds (including the terminating zero); longer
@@ -32,6 +37,9 @@ class TPCFileSystem : public IFileSystem {
   TResult Check() override { return TResult(); }
   TResult Remove(const char* name) override;
   TResult Move(const char* source, const char* target) override;
+  // A rename replacing the target; a target named like a program file gets
+  // the permission to execute, as a copy onto that name would.
+  TResult Replace(const char* source, const char* target) override;
   IFileReadable* OpenRead(const char* name) override;
   IFileWritable* OpenWrite(const char* name, uint32_t mode) override;
   TResult GetLastResult() override { return lastResult_; }

@@ -49,4 +49,20 @@ int RenameReplacing(const char* source, const char* target) {
   return std::rename(source, target) == 0 ? 0 : errno;
 }
 
+int FlushToDisk(const char* path) {
+  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return errno;
+  const int error = fsync(descriptor) == 0 ? 0 : errno;
+  close(descriptor);
+  return error;
+}
+
+int AllowExecution(const char* path) {
+  struct stat status;
+  if (stat(path, &status) != 0) return errno;
+  // As a file created with 0777 would have been under the same umask.
+  const mode_t readers = status.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  return chmod(path, (status.st_mode & 07777) | (readers >> 2)) == 0 ? 0 : errno;
+}
+
 }  // namespace file_io

@@ -76,4 +76,15 @@ int RenameReplacing(const char* source, const char* target) {
   return ErrnoFromSystemError(GetLastError());
 }
 
+int FlushToDisk(const char* path) {
+  const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ErrnoFromSystemError(GetLastError());
+  const int error = FlushFileBuffers(file) ? 0 : ErrnoFromSystemError(GetLastError());
+  CloseHandle(file);
+  return error;
+}
+
+int AllowExecution(const char*) { return 0; }
+
 }  // namespace file_io

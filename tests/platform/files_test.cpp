@@ -126,6 +126,21 @@ TEST_F(FileSystemTest, MoveOfAMissingSourceOntoANewNameKeepsTheTarget) {
   EXPECT_EQ(dir_.Read("agent.exe.new"), "previous");
 }
 
+TEST_F(FileSystemTest, ReplaceRenamesOntoAnyNameSoTheTargetIsNeverHalfWritten) {
+  dir_.Write("TMP.TMP", "program bytes");
+  dir_.Write("x.new", "previous");
+  std::filesystem::create_hard_link(dir_.Path("TMP.TMP"), dir_.Path("TMP.link"));
+  EXPECT_TRUE(files_.Replace("TMP.TMP", "x.new").Succeeded());
+  EXPECT_FALSE(dir_.Exists("TMP.TMP"));
+  EXPECT_EQ(dir_.Read("x.new"), "program bytes");
+  // The file itself takes the name: nothing is copied.
+  EXPECT_TRUE(std::filesystem::equivalent(dir_.Path("x.new"), dir_.Path("TMP.link")));
+
+  EXPECT_EQ(files_.Replace("missing", "x.new").GetCode(), RESULT_FILE_MOVE_FAILED);
+  EXPECT_EQ(files_.GetLastResult().GetCode(), RESULT_FILE_MOVE_FAILED);
+  EXPECT_EQ(dir_.Read("x.new"), "program bytes");
+}
+
 TEST_F(FileSystemTest, AppendingWritersOfOneFileInterleaveInOrder) {
   Files first(files_.OpenWrite("log.txt", OPEN_CREATE_APPEND));
   Files second(files_.OpenWrite("log.txt", OPEN_CREATE_APPEND));

@@ -3,6 +3,7 @@
 
 #include "export/updater_export.h"
 #include "update_session.h"
+#include "updater_context.h"
 
 int UPDATER_CALL CheckForUpdates(const char* serialNumber, const char* model) {
   // One run at a time: runs share "TMP.TMP" and the list files, and a second
@@ -10,7 +11,10 @@ int UPDATER_CALL CheckForUpdates(const char* serialNumber, const char* model) {
   static std::mutex oneRunAtATime;
   const std::lock_guard<std::mutex> lock(oneRunAtATime);
   try {
-    TUpdateSession session(serialNumber ? serialNumber : "", model ? model : "");
+    // The platform's system, the process tracer and the environment, made on
+    // the first call: "CONFIG.INI" is read once per process.
+    static const TUpdaterContext context = ProcessUpdaterContext();
+    TUpdateSession session(context, serialNumber ? serialNumber : "", model ? model : "");
     return session.Run();
   } catch (const std::bad_alloc&) {
     // Nothing may escape into the caller, which is not C++.

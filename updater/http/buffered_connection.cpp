@@ -3,10 +3,14 @@
 #include <cstring>
 
 #include "http/deadline.h"
-#include "system/system.h"
+#include "updater_context.h"
+#include "updater_system.h"
+
+TBufferedConnection::TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds, IUpdaterSystem& system)
+    : system_(system), inner_(inner), sendStallMilliseconds_(sendStallMilliseconds) {}
 
 TBufferedConnection::TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds)
-    : inner_(inner), sendStallMilliseconds_(sendStallMilliseconds) {}
+    : TBufferedConnection(inner, sendStallMilliseconds, *ProcessUpdaterContext().system) {}
 
 int32_t TBufferedConnection::Send(const void* data, uint32_t length) {
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
@@ -23,11 +27,11 @@ int32_t TBufferedConnection::Send(const void* data, uint32_t length) {
     // The time limit is made only once the peer stops taking data: the
     // usual send goes through in one call.
     if (!stall) {
-      stall = std::make_unique<TDeadline>(sendStallMilliseconds_);
+      stall = std::make_unique<TDeadline>(system_, sendStallMilliseconds_);
     } else if (stall->IsExpired()) {
       break;
     }
-    AwaitConnection(*inner_, TConnectionWait::Send, TimeToWait(*stall, nullptr));
+    AwaitConnection(system_, *inner_, TConnectionWait::Send, TimeToWait(*stall, nullptr));
   }
   return static_cast<int32_t>(total);
 }
@@ -49,13 +53,13 @@ int32_t TBufferedConnection::Receive(void* buffer, uint32_t size) {
 
 bool TBufferedConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
   if (what == TConnectionWait::Receive && HasBuffered()) return true;
-  return AwaitConnection(*inner_, what, milliseconds);
+  return AwaitConnection(system_, *inner_, what, milliseconds);
 }
 
-bool AwaitConnection(IConnection& connection, TConnectionWait what, uint32_t milliseconds) {
+bool AwaitConnection(IUpdaterSystem& system, IConnection& connection, TConnectionWait what, uint32_t milliseconds) {
   if (IWaitableConnection* waitable = dynamic_cast<IWaitableConnection*>(&connection)) {
     return waitable->WaitUntilReady(what, milliseconds);
   }
-  GetSystem()->ProcessIdle();
+  system.Idle();
   return true;
 }

@@ -5,6 +5,8 @@
 #include "net/network.h"
 #include "net/waitable_connection.h"
 
+class IUpdaterSystem;
+
 // A read buffer in front of a connection, so that the HTTP client's
 // byte-at-a-time line reading costs a copy instead of a socket call. Large
 // reads bypass the buffer. Waiting on it waits on the connection inside.
@@ -12,7 +14,9 @@ class TBufferedConnection : public IConnection, public IWaitableConnection {
  public:
   // Takes ownership of inner. A send that makes no progress for
   // sendStallMilliseconds gives up (a peer that never reads would otherwise
-  // hold the client for ever).
+  // hold the client for ever). Waits and time limits are the system's.
+  TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds, IUpdaterSystem& system);
+  // The same on the process's own system.
   TBufferedConnection(IConnection* inner, uint32_t sendStallMilliseconds);
 
   // Sends everything or stops at the first failure; the count taken. While
@@ -37,6 +41,7 @@ class TBufferedConnection : public IConnection, public IWaitableConnection {
   static constexpr uint32_t kDirectReadSize = 4096;
 
  private:
+  IUpdaterSystem& system_;
   std::unique_ptr<IConnection> inner_;
   uint32_t sendStallMilliseconds_;
   uint8_t buffer_[kBufferSize];
@@ -47,4 +52,4 @@ class TBufferedConnection : public IConnection, public IWaitableConnection {
 // One turn of a loop that waits on `connection`: blocks on it up to
 // `milliseconds` when it can be waited on, else takes the system's idle step.
 // False only when the time ran out with nothing to do.
-bool AwaitConnection(IConnection& connection, TConnectionWait what, uint32_t milliseconds);
+bool AwaitConnection(IUpdaterSystem& system, IConnection& connection, TConnectionWait what, uint32_t milliseconds);

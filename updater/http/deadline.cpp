@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "system/system.h"
+#include "updater_system.h"
 
-TDeadline::TDeadline(uint32_t milliseconds)
-    : timer_(GetSystem()->CreateTimer(milliseconds)), milliseconds_(milliseconds) {}
+TDeadline::TDeadline(IUpdaterSystem& system, uint32_t milliseconds)
+    : timer_(system.CreateTimer(milliseconds)), milliseconds_(milliseconds) {}
 
 uint32_t TDeadline::Left() {
   if (timer_->IsExpired()) return 0;

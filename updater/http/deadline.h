@@ -4,12 +4,14 @@
 
 #include "system/timer.h"
 
+class IUpdaterSystem;
+
 // A time limit that can tell how much of it is left, so that a wait under it
 // blocks until then instead of reading the clock in a loop.
 class TDeadline {
  public:
-  // Starts now.
-  explicit TDeadline(uint32_t milliseconds);
+  // Starts now, on the system's clock.
+  TDeadline(IUpdaterSystem& system, uint32_t milliseconds);
 
   bool IsExpired() { return timer_->IsExpired(); }
   // The same time again from now.

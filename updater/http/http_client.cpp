@@ -11,8 +11,8 @@
 #include "http/deadline.h"
 #include "http/system_tracer.h"
 #include "sha1.h"
-#include "system/device_layer.h"
-#include "system/system.h"
+#include "updater_context.h"
+#include "updater_system.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ class TBodySink {
   // Pieces at least this large are written as they come.
   static constexpr size_t kDirectWriteSize = 16384;
 
-  explicit TBodySink(std::string& response) : response_(&response) {}
+  TBodySink(std::string& response, TSystemTracer& tracer) : response_(&response), tracer_(&tracer) {}
   TBodySink(std::unique_ptr<IFileWritable> file, TDownloadProgress& progress)
       : file_(std::move(file)), progress_(&progress) {}
 
@@ -128,7 +128,7 @@ class TBodySink {
     if (response_->size() + length > THttpClient::kMaxBodyInMemory) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     const std::string piece(reinterpret_cast<const char*>(data), length);
     *response_ += piece;
-    Trace(piece);
+    tracer_->Write(piece);
     return TResult();
   }
 
@@ -157,11 +157,18 @@ class TBodySink {
   }
 
   std::string* response_ = nullptr;
+  TSystemTracer* tracer_ = nullptr;
   std::unique_ptr<IFileWritable> file_;
   TDownloadProgress* progress_ = nullptr;
   TSha1 written_;
   std::vector<uint8_t> gathered_;
 };
+
+THttpClient::THttpClient(IUpdaterSystem& system, TSystemTracer& tracer) : system_(system), tracer_(tracer) {}
+
+THttpClient::THttpClient() : THttpClient(*ProcessUpdaterContext().system, *ProcessUpdaterContext().tracer) {}
+
+void THttpClient::Trace(std::string text) { tracer_.Write(std::move(text)); }
 
 TResult THttpClient::Exchange(const std::string& body, std::string& response, const std::string& downloadFile) {
   response.clear();
@@ -189,17 +196,16 @@ TResult THttpClient::OpenChannel(INetworkInterface** out) {
 
 TResult THttpClient::BringChannelUp(INetworkInterface** out) {
   const TNetworkChannel& channel = kChannels[channel_];
-  IDeviceLayer* devices = GetSystem()->GetDeviceLayer();
-  IDevice* device = devices ? devices->GetDevice(channel.deviceType, channel.deviceIndex) : nullptr;
+  IDevice* device = system_.GetDevice(channel.deviceType, channel.deviceIndex);
   INetworkInterface* network = dynamic_cast<INetworkInterface*>(device);
   if (network == nullptr) return TResult(RESULT_HTTP_NO_DEVICE);
 
   network->Open();
   // An interface coming up offers nothing to wait on: it is polled.
-  TDeadline comingUp(channel.upMilliseconds);
+  TDeadline comingUp(system_, channel.upMilliseconds);
   int32_t state = network->GetState();
   while (state != NETWORK_READY && state != NETWORK_FAILED && !comingUp.IsExpired()) {
-    GetSystem()->ProcessIdle();
+    system_.Idle();
     state = network->GetState();
   }
   if (state == NETWORK_READY) {
@@ -231,7 +237,7 @@ TResult THttpClient::Connect() {
     if (address.address == 0) return result.Succeeded() ? TResult(RESULT_HTTP_NO_ADDRESS) : result;
   }
 
-  TDeadline connecting(timeouts_.connect);
+  TDeadline connecting(system_, timeouts_.connect);
   IConnection* made = nullptr;
   network->Connect(address, &made);
   if (made == nullptr) {
@@ -242,7 +248,7 @@ TResult THttpClient::Connect() {
   std::unique_ptr<IConnection> connection(made);
   int32_t state = connection->GetState();
   while (state == CONNECTION_CONNECTING && !connecting.IsExpired()) {
-    AwaitConnection(*connection, TConnectionWait::Send, TimeToWait(connecting, nullptr));
+    AwaitConnection(system_, *connection, TConnectionWait::Send, TimeToWait(connecting, nullptr));
     state = connection->GetState();
   }
   if (state == CONNECTION_CONNECTED) {
@@ -255,7 +261,7 @@ TResult THttpClient::Connect() {
   }
 
   if (result.Succeeded()) {
-    connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall);
+    connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall, system_);
   } else {
     connection.reset();
     network->Close();
@@ -299,16 +305,16 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   }
 
   const bool inMemory = downloadFile.empty();
-  TDeadline headDeadline(timeouts_.headerSection);
+  TDeadline headDeadline(system_, timeouts_.headerSection);
   std::unique_ptr<TDeadline> answerDeadline =
-      inMemory ? std::make_unique<TDeadline>(timeouts_.answerInMemory) : nullptr;
+      inMemory ? std::make_unique<TDeadline>(system_, timeouts_.answerInMemory) : nullptr;
   bool chunked = false;
   uint64_t contentLength = 0;
   result = ReadHeaders(&headDeadline, &chunked, &contentLength, response);
   if (!result.Succeeded()) return result;
 
   if (inMemory) {
-    TBodySink sink(response);
+    TBodySink sink(response, tracer_);
     return chunked ? ReadChunkedBody(sink, answerDeadline.get())
                    : ReadBodyBytes(contentLength, sink, answerDeadline.get());
   }
@@ -376,7 +382,7 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* 
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
       if (connection_->HasBuffered()) continue;
-      if (!stall) stall.emplace(timeouts_.bodyStall);
+      if (!stall) stall.emplace(system_, timeouts_.bodyStall);
       if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
       continue;
@@ -398,7 +404,7 @@ TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, TDeadlin
     if (count < 0) break;
     if (count == 0) {
       if (connection_->HasBuffered()) continue;
-      if (!timer) timer.emplace(milliseconds);
+      if (!timer) timer.emplace(system_, milliseconds);
       if (timer->IsExpired() || (deadline && deadline->IsExpired())) break;
       connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*timer, deadline));
       continue;

@@ -10,8 +10,10 @@
 #include "url.h"
 
 class IFileSystem;
+class IUpdaterSystem;
 class TBodySink;
 class TDeadline;
+class TSystemTracer;
 
 // Result codes of the HTTP client.
 enum : int32_t {
@@ -61,7 +63,11 @@ struct TDownloadProgress {
 // waited on is polled with the system's idle step instead.
 class THttpClient {
  public:
-  THttpClient() = default;
+  // Channels, clock and idle step come from the system, and the trace goes
+  // to the tracer; neither is owned.
+  THttpClient(IUpdaterSystem& system, TSystemTracer& tracer);
+  // The same on the process's own system and tracer.
+  THttpClient();
   virtual ~THttpClient() = default;
   THttpClient(const THttpClient&) = delete;
   THttpClient& operator=(const THttpClient&) = delete;
@@ -105,6 +111,7 @@ class THttpClient {
   std::string FormatRequestHead(bool post, size_t bodyLength) const;
 
  private:
+  void Trace(std::string text);
   TResult BringChannelUp(INetworkInterface** out);
   TResult Connect();
   TResult WaitUntilConnected(IConnection* connection);
@@ -117,6 +124,8 @@ class THttpClient {
   TResult ReadChunkedBody(TBodySink& sink, TDeadline* deadline);
   TResult ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline);
 
+  IUpdaterSystem& system_;
+  TSystemTracer& tracer_;
   std::unique_ptr<TBufferedConnection> connection_;
   IFileSystem* downloadFiles_ = nullptr;  // not owned
   TUrl target_;

@@ -36,20 +36,20 @@ std::string TSystemTracer::FormatEntry(const TLogEvent& event) {
 }
 
 void TSystemTracer::Log(const TLogEvent& event) {
-  if (!enabled_ || mode_ != TRACE_MODE_FILE) return;
-  IFileSystem* files = GetSystem()->GetAppFileSystem();
-  if (files == nullptr) return;
+  if (!enabled_ || mode_ != TRACE_MODE_FILE || files_ == nullptr) return;
   // Opened and closed for every entry, so that the trace is complete on disk
   // whenever the process ends.
-  std::unique_ptr<IFileWritable> file(files->OpenWrite(kTraceFileName, OPEN_CREATE_APPEND));
+  std::unique_ptr<IFileWritable> file(files_->OpenWrite(kTraceFileName, OPEN_CREATE_APPEND));
   if (!file) return;
   const std::string entry = FormatEntry(event);
   file->Write(entry.data(), static_cast<uint32_t>(entry.size()));
 }
 
+void TSystemTracer::Write(std::string text) { Log(TSysTraceLine(std::move(text))); }
+
 TSystemTracer& GetSystemTracer() {
-  static TSystemTracer tracer;
+  static TSystemTracer tracer(GetSystem()->GetAppFileSystem());
   return tracer;
 }
 
-void Trace(std::string text) { GetSystemTracer().Log(TSysTraceLine(std::move(text))); }
+void Trace(std::string text) { GetSystemTracer().Write(std::move(text)); }

@@ -9,13 +9,20 @@ enum : uint32_t {
   TRACE_MODE_FILE = 3,
 };
 
+class IFileSystem;
+
 // The updater's plain-text trace of its network conversation: every entry is
-// appended to "qetrace.txt" in the application file system, without
-// separators or timestamps. One per process, reached through
-// GetSystemTracer(); it writes nothing until its owner enables it.
+// appended to "qetrace.txt" in the library's directory, without separators
+// or timestamps. The process has one, reached through GetSystemTracer(); it
+// writes nothing until its owner enables it.
 class TSystemTracer : public ILogger {
  public:
+  // The directory of the trace file; not owned.
+  explicit TSystemTracer(IFileSystem* files) : files_(files) {}
+
   void Log(const TLogEvent& event) override;
+  // Traces one text as an entry of its own.
+  void Write(std::string text);
 
   // Modes other than TRACE_MODE_FILE write nothing.
   void SetMode(uint32_t mode) { mode_ = mode; }
@@ -28,11 +35,13 @@ class TSystemTracer : public ILogger {
   static std::string FormatEntry(const TLogEvent& event);
 
  private:
+  IFileSystem* files_;
   uint32_t mode_ = TRACE_MODE_NONE;
   bool enabled_ = false;
 };
 
+// The process's tracer, over the platform's application file system.
 TSystemTracer& GetSystemTracer();
 
-// Traces one text as an entry of its own.
+// Traces one text through the process's tracer.
 void Trace(std::string text);

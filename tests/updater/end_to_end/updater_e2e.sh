@@ -8,6 +8,9 @@
 #                the trace small, an endless head given up at its bounds
 #   stall        a download that stops in mid-body
 #   unreachable  nobody listens: the connection code, nothing touched
+#   crash        the loader killed (kill -9) at random moments of runs that
+#                replace several large files, restarted each time: every
+#                listed file always whole in its old or its new version
 set -u
 scenario=$1 runner=$2 loader=$3 library=$4 server=$5
 library_name=$(basename "$library")
@@ -228,8 +231,113 @@ scenario_unreachable() {
   snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "nobody listening: the installation changed"
 }
 
+# The files of the crash scenario's releases, as NAME:SIZE: the update
+# directory's, then the library directory's. The ".new" names are program
+# files, which once were copied into place.
+crash_update_files="big.bin:6291456 prog.exe.new:8388608 TERMINAL.CFG:3000"
+crash_ecr_files="ECRDRV.BIN:2097152 agent.exe.new:6291456"
+
+# fill_crash_release DIR: a release of fresh random content into DIR/release
+# and DIR/ecr.
+fill_crash_release() {
+  local entry
+  mkdir -p "$1/release" "$1/ecr"
+  for entry in $crash_update_files; do head -c "${entry#*:}" /dev/urandom >"$1/release/${entry%%:*}"; done
+  for entry in $crash_ecr_files; do head -c "${entry#*:}" /dev/urandom >"$1/ecr/${entry%%:*}"; done
+}
+
+# crash_state DIR: "new" when every listed file of DIR is its new version,
+# "mixed" when each is whole in one version or the other; anything else
+# names what is wrong. The list files must name exactly the listed files.
+crash_state() {
+  local dir=$1 entry name path old new all_new=1 list
+  for entry in $crash_update_files $crash_ecr_files; do
+    name=${entry%%:*}
+    case " $crash_update_files " in
+      *" $entry "*) path=$dir/Update/$name old=$work/old/release/$name new=$work/release/$name ;;
+      *) path=$dir/$name old=$work/old/ecr/$name new=$work/ecr/$name ;;
+    esac
+    [ -f "$path" ] || { echo "$path missing"; return; }
+    if ! cmp -s "$path" "$new"; then
+      all_new=0
+      cmp -s "$path" "$old" || { echo "$path is neither version ($(wc -c <"$path") bytes)"; return; }
+    fi
+  done
+  list=$(printf '%s\r\n' big.bin prog.exe.new TERMINAL.CFG | LC_ALL=C sort)
+  [ "$(LC_ALL=C sort "$dir/Update/filelist.txt")" = "$list" ] || { echo "Update/filelist.txt is not whole"; return; }
+  list=$(printf '%s\r\n' ECRDRV.BIN agent.exe.new | LC_ALL=C sort)
+  [ "$(LC_ALL=C sort "$dir/filelist.txt")" = "$list" ] || { echo "filelist.txt is not whole"; return; }
+  [ "$all_new" = 1 ] && echo new || echo mixed
+}
+
+# A run started in a session of its own, so that kill -9 reaches every
+# process of it (the Wine runner's too).
+start_call() {
+  if [ -n "$runner" ]; then
+    setsid "$runner" "$loader" "Z:$1" "$library_name" 12345678 T1 >/dev/null 2>&1 </dev/null &
+  else
+    setsid "$loader" "$1" "$library_name" 12345678 T1 >/dev/null 2>&1 </dev/null &
+  fi
+  call_pid=$!
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+scenario_crash() {
+  local install=$work/install kills=50 kill state started span delay completed=0 wrong=0
+  # Every start of Wine costs most of a second: fewer kills keep the test
+  # within its minute.
+  [ -n "$runner" ] && kills=40
+  fill_crash_release "$work/old"
+  cp -a "$work/old/release" "$work/old/ecr" "$work/"
+  start_server
+  make_install "$work/baseline" "127.0.0.1:$port"
+  call "$work/baseline"
+  expect_result "old release installed" 0
+  fill_crash_release "$work"
+
+  # How long a whole run takes, start to end: the kills fall inside it.
+  cp -a "$work/baseline" "$work/timed"
+  started=$(now_ms)
+  call "$work/timed"
+  span=$(($(now_ms) - started))
+  expect_result "a whole run ($span ms)" 0
+  [ "$(crash_state "$work/timed")" = new ] || fail "a whole run: $(crash_state "$work/timed")"
+
+  cp -a "$work/baseline" "$install"
+  for kill in $(seq "$kills"); do
+    start_call "$install"
+    delay=$((RANDOM * span / 32768))
+    sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
+    kill -9 -- "-$call_pid" 2>/dev/null
+    wait "$call_pid" 2>/dev/null
+    state=$(crash_state "$install")
+    case $state in
+      mixed) ;;
+      new)
+        # The run got to its end: start again from the old release.
+        completed=$((completed + 1))
+        rm -rf "$install"
+        cp -a "$work/baseline" "$install" ;;
+      *)
+        wrong=$((wrong + 1))
+        fail "kill $kill after $delay ms: $state"
+        rm -rf "$install"
+        cp -a "$work/baseline" "$install" ;;
+    esac
+  done
+  [ "$wrong" = 0 ] &&
+    echo "ok: $kills kills within ${span} ms runs, each file whole ($completed runs got to their end first)"
+
+  call "$install"
+  expect_result "the run after the kills" 0
+  [ "$(crash_state "$install")" = new ] || fail "the run after the kills: $(crash_state "$install")"
+  leftovers=$(find "$install" -name TMP.TMP -o -name filelist.tmp)
+  [ -z "$leftovers" ] || fail "the run after the kills left $leftovers"
+}
+
 case $scenario in
-  update | faults | stall | unreachable) "scenario_$scenario" ;;
+  update | faults | stall | unreachable | crash) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario"; exit 1 ;;
 esac
 exit "$failures"

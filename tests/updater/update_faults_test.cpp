@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_updater_system.h"
+#include "file_list.h"
+#include "http/http_client.h"
+
+// Whole update runs on a machine in memory (fakes/): what the updater does
+// to an installation when the disk fills, a rename is refused or the
+// connection breaks at any point.
+namespace {
+
+using TFiles = TFakeUpdateServer::TFiles;
+
+std::string Bytes(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
+// Two releases in which every file differs: a large one written in several
+// pieces, and a program file staged under a ".new" name.
+struct TRelease {
+  TFiles ecr;
+  TFiles update;
+};
+
+TRelease MakeRelease(uint32_t seed) {
+  const std::string keys = "[Keys]\r\nF" + std::to_string(seed) + "\r\n";
+  return TRelease{{{"ECRDRV.BIN", Bytes(5000, seed)}, {"agent.exe.new", Bytes(70000, seed + 1)}},
+                  {{"big.bin", Bytes(300000, seed + 2)}, {"softkeys.ini", keys}}};
+}
+
+const TRelease kOld = MakeRelease(1);
+const TRelease kNew = MakeRelease(2);
+
+void Offer(TFakeInstallation& fake, const TRelease& release) {
+  fake.server.ecrFiles = release.ecr;
+  fake.server.updateFiles = release.update;
+}
+
+// An installation at the old release whose server offers the new one; the
+// fault counters start from here.
+void InstallOld(TFakeInstallation& fake) {
+  Offer(fake, kOld);
+  ASSERT_EQ(fake.Run(), 0);
+  Offer(fake, kNew);
+  fake.disk.writes = 0;
+  fake.disk.renames = 0;
+  fake.disk.namesRefusedWrite.clear();
+}
+
+// Every file whole in one release or the other, the lists whole, and no
+// work file left behind.
+void ExpectEachFileOldOrNew(const TFakeInstallation& fake, const std::string& what) {
+  const auto expect = [&](const std::string& path, const std::string& old, const std::string& fresh) {
+    const auto found = fake.disk.files.find(path);
+    ASSERT_NE(found, fake.disk.files.end()) << what << ": " << path << " missing";
+    EXPECT_TRUE(found->second == old || found->second == fresh) << what << ": " << path << " is neither version";
+  };
+  for (const auto& file : kNew.ecr) expect(file.first, kOld.ecr.at(file.first), file.second);
+  for (const auto& file : kNew.update) expect("Update/" + file.first, kOld.update.at(file.first), file.second);
+  // Both releases list the same names.
+  expect("filelist.txt", "ECRDRV.BIN\r\nagent.exe.new\r\n", "ECRDRV.BIN\r\nagent.exe.new\r\n");
+  expect("Update/filelist.txt", "big.bin\r\nsoftkeys.ini\r\n", "big.bin\r\nsoftkeys.ini\r\n");
+  for (const auto& file : fake.disk.files) {
+    EXPECT_EQ(file.first.find("TMP.TMP"), std::string::npos) << what << ": " << file.first << " left";
+    EXPECT_EQ(file.first.find(".tmp"), std::string::npos) << what << ": " << file.first << " left";
+  }
+}
+
+void ExpectAllNew(const TFakeInstallation& fake, const std::string& what) {
+  for (const auto& file : kNew.ecr) EXPECT_EQ(fake.disk.files.at(file.first), file.second) << what;
+  for (const auto& file : kNew.update) EXPECT_EQ(fake.disk.files.at("Update/" + file.first), file.second) << what;
+}
+
+TEST(FakeInstallation, AWholeRunReachesOnlyTheMachineItIsGiven) {
+  TFakeInstallation fake;
+  Offer(fake, kNew);
+  ASSERT_EQ(fake.Run(), 0);
+  ExpectAllNew(fake, "first run");
+  EXPECT_EQ(fake.disk.files.at("filelist.txt"), "ECRDRV.BIN\r\nagent.exe.new\r\n");
+  ASSERT_EQ(fake.server.requests.size(), 5u);
+  const std::string post =
+      "POST /tavo2-web/block1 HTTP/1.1\r\nHost: 10.0.0.5\r\nConnection: keep-alive\r\nUser-Agent: TERMINAL\r\n";
+  EXPECT_EQ(fake.server.requests[0].substr(0, post.size()), post);
+  EXPECT_EQ(fake.server.requests[1].substr(0, fake.server.requests[1].find("\r\n")),
+            "GET /tavo2-web/getFile/block1?name=ECRDRV.BIN&terminalSN=12345678&ECR=1 HTTP/1.1");
+  const std::string& trace = fake.disk.files.at("qetrace.txt");
+  EXPECT_EQ(trace.compare(0, 23, "SN:12345678, MODEL:T1\r\n"), 0) << trace.substr(0, 100);
+  EXPECT_NE(trace.find("Connecting to http://10.0.0.5:8080/tavo2-web/block1, result=0\n\n"), std::string::npos);
+
+  // Up to date: the exchange alone.
+  ASSERT_EQ(fake.Run(), 0);
+  EXPECT_EQ(fake.network.Connections(), 6u);
+
+  // A server that never answers costs the status line's time-out on the
+  // fake clock only.
+  fake.network.silentFromConnection = 7;
+  const uint64_t before = fake.system.Now();
+  EXPECT_EQ(fake.Run(), RESULT_HTTP_BAD_LINE);
+  EXPECT_GE(fake.system.Now() - before, 15000u);
+}
+
+TEST(UpdateUnderFaults, AFullDiskAtAnyWriteLeavesEveryFileOldOrNewAndIsReported) {
+  uint32_t writes = 0;
+  {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    ASSERT_EQ(fake.Run(), 0);
+    writes = fake.disk.writes;
+  }
+  for (uint32_t full = 1; full <= writes; ++full) {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    fake.disk.faults.fullFromWrite = full;
+    const int32_t result = fake.Run();
+    const std::string what = "disk full from write " + std::to_string(full);
+    ExpectEachFileOldOrNew(fake, what);
+    // A command that met the full disk cannot write its list either, which
+    // is what it reports; a trace that loses entries changes nothing.
+    bool onlyTheTrace = true;
+    for (const std::string& name : fake.disk.namesRefusedWrite) onlyTheTrace = onlyTheTrace && name == "qetrace.txt";
+    EXPECT_EQ(result, onlyTheTrace ? 0 : RESULT_FILE_LIST_SAVE_FAILED) << what;
+    fake.disk.faults.fullFromWrite = 0;
+    EXPECT_EQ(fake.Run(), 0) << what << ", then room again";
+    ExpectAllNew(fake, what + ", then room again");
+  }
+}
+
+TEST(UpdateUnderFaults, ARefusedRenameKeepsTheOldFileAndIsReported) {
+  uint32_t renames = 0;
+  {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    ASSERT_EQ(fake.Run(), 0);
+    renames = fake.disk.renames;
+  }
+  for (uint32_t refused = 1; refused <= renames; ++refused) {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    fake.disk.faults.refusedRename = refused;
+    const int32_t result = fake.Run();
+    const std::string what = "rename " + std::to_string(refused) + " refused";
+    EXPECT_TRUE(result == RESULT_FILE_MOVE_FAILED || result == RESULT_FILE_LIST_SAVE_FAILED) << what << ": " << result;
+    ExpectEachFileOldOrNew(fake, what);
+    EXPECT_EQ(fake.Run(), 0) << what << ", then allowed";
+    ExpectAllNew(fake, what + ", then allowed");
+  }
+}
+
+TEST(UpdateUnderFaults, AConnectionResetAtAnyByteLeavesEveryFileOldOrNew) {
+  uint64_t answered = 0;
+  {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    const uint64_t before = fake.network.BytesAnswered();
+    ASSERT_EQ(fake.Run(), 0);
+    answered = fake.network.BytesAnswered() - before;
+  }
+  // Every byte of the exchange's answer and of each head, a spread of body
+  // bytes.
+  for (uint64_t reset = 1; reset <= answered; reset += reset < 1200 ? 1 : 4099) {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    fake.network.resetAtByte = fake.network.BytesAnswered() + reset;
+    const int32_t result = fake.Run();
+    const std::string what = "reset at byte " + std::to_string(reset);
+    EXPECT_TRUE(result == RESULT_HTTP_TRANSFER_FAILED || result == RESULT_HTTP_BAD_LINE) << what << ": " << result;
+    ExpectEachFileOldOrNew(fake, what);
+  }
+}
+
+}  // namespace
