@@ -59,8 +59,8 @@ ShowUninstDetails show
 
 LangString FolderText ${LANG_RUSSIAN} "Выберите рабочий каталог платёжного ядра: туда будут установлены agent.exe, Updater.dll и TavoTest.exe. Имеющиеся там файлы настроек (*.ini) и данные сохраняются."
 LangString FolderText ${LANG_ENGLISH} "Choose the payment core's working directory: agent.exe, Updater.dll and TavoTest.exe go there. Settings files (*.ini) and data already there are kept."
-LangString KeptText ${LANG_RUSSIAN} "Будут удалены служба Tavo2Agent, программы agent.exe, Updater.dll, TavoTest.exe и ярлык в меню «Пуск». Настройки (agent.ini, pinpad.ini, TavoTest.ini, CONFIG.INI) и данные (pay_stack, Cheque, qetrace.txt, agent-trace*.txt, Update, Trace) остаются в папке:"
-LangString KeptText ${LANG_ENGLISH} "The service Tavo2Agent, the programs agent.exe, Updater.dll, TavoTest.exe and the Start menu shortcut will be removed. Settings (agent.ini, pinpad.ini, TavoTest.ini, CONFIG.INI) and data (pay_stack, Cheque, qetrace.txt, agent-trace*.txt, Update, Trace) stay in the folder:"
+LangString KeptText ${LANG_RUSSIAN} "Будут удалены служба Tavo2Agent, программы agent.exe, Updater.dll, TavoTest.exe и ярлык в меню «Пуск». Настройки (*.ini) и данные (pay_stack, Cheque, qetrace.txt, agent-trace*.txt, Update, Trace) остаются в папке:"
+LangString KeptText ${LANG_ENGLISH} "The service Tavo2Agent, the programs agent.exe, Updater.dll, TavoTest.exe and the Start menu shortcut will be removed. Settings (*.ini) and data (pay_stack, Cheque, qetrace.txt, agent-trace*.txt, Update, Trace) stay in the folder:"
 LangString NoFolder ${LANG_RUSSIAN} "Не удалось создать папку $INSTDIR"
 LangString NoFolder ${LANG_ENGLISH} "Cannot create the folder $INSTDIR"
 LangString NoStop ${LANG_RUSSIAN} "Служба ${SERVICE} не остановилась за 30 секунд"
