@@ -4,23 +4,18 @@
 // the one reported, and a well-formed response (Content-Length or chunked,
 // any chunk sizes and extensions, any headers) yields its body exactly.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "files/file_system.h"
 #include "fuzz_check.h"
+#include "fuzz_folder.h"
 #include "http/http_client.h"
 #include "net/waitable_connection.h"
 #include "sha1.h"
@@ -108,37 +103,8 @@ class TPiecesClient : public THttpClient {
   TPiecesNetwork network_;
 };
 
-// A folder of its own beside the fuzzer for the downloads (the platform's
-// file systems are rooted beside the program), removed when the fuzzer ends.
-class TDownloadFolder {
- public:
-  TDownloadFolder() {
-    char module[kMaxPath] = {};
-    FUZZ_CHECK(GetCodeModulePath(module, sizeof module) > 0);
-    const std::filesystem::path beside = std::filesystem::path(module).parent_path();
-    std::string pattern = (beside / "http_response_fuzz_XXXXXX").string();
-    FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-    path_ = pattern;
-    files_.reset(NewPlatformFileSystem(std::filesystem::path(path_).filename().string().c_str()));
-  }
-  ~TDownloadFolder() {
-    files_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  IFileSystem& Files() { return *files_; }
-  std::string Read(const char* name) const {
-    std::ifstream in(path_ + "/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
- private:
-  std::string path_;
-  std::unique_ptr<IFileSystem> files_;
-};
-
-TDownloadFolder& Folder() {
-  static TDownloadFolder folder;
+TFuzzFolder& Folder() {
+  static TFuzzFolder folder("http_response_fuzz");
   return folder;
 }
 
