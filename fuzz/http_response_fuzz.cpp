@@ -12,7 +12,6 @@
 #include <deque>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "fuzz_check.h"
 #include "fuzz_folder.h"
