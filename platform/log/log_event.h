@@ -23,7 +23,7 @@ class TLogEvent {
  private:
   const void* data_;
   uint32_t length_;
-  uint32_t reserved_ = 0;
+  [[maybe_unused]] uint32_t reserved_ = 0;
 };
 
 class T_LE_Connected : public TLogEvent {

@@ -38,7 +38,7 @@ class TPCDeviceLayer : public TDeviceLayer {
 
  private:
   TResult lastResult_;
-  uint32_t screenSelector_;
+  [[maybe_unused]] uint32_t screenSelector_;
   IFileSystem* logFileSystem_;  // not owned
 };
 

@@ -23,7 +23,7 @@ class TKeyboard : public IKeyboard {
   // Carried for terminals with a phone-style keypad; nothing on the PC uses them.
   std::map<char, char> keyMap_;
   char pending_ = 0;
-  const char* letters_ = "1qz.2abc3def4ghi5jkl6mno7prs8tuv9wxy0- ";
+  [[maybe_unused]] const char* letters_ = "1qz.2abc3def4ghi5jkl6mno7prs8tuv9wxy0- ";
 };
 
 // The console keyboard of the platform (defined per operating system).

@@ -100,6 +100,12 @@ TEST_F(ChequeArchive, ACheckIsFiledUnderItsFirstLinesAndTerminal) {
   // The log's lines in the ANSI code page, the empty line the cheque's final
   // break leaves in the log included.
   EXPECT_EQ(Content(path), WideToAnsi(L"ООО Ромашка\r\nг. Москва: ул/1\r\nТерминал: 004711\r\nИтог\r\n\r\n"));
+
+  // The terminal level of a garbled cheque is cut like a long line, so that
+  // the path stays inside the system's length.
+  File(L"ООО Ромашка\r\nМагазин на Тверской\r\nТерминал: " + std::wstring(100, L'7'), ChequeKind::Payment);
+  EXPECT_TRUE(Holds(L"Cheque\\ООО Ромашка\\Магазин на Тверской\\" + std::wstring(kLongestFolderName, L'7') +
+                    L"\\Оплата от 07.12.2026 в 14-05-09.txt"));
 }
 
 TEST_F(ChequeArchive, LevelsWithEmptyNamesAreLeftOut) {

@@ -114,6 +114,11 @@ TEST_F(PayStack, AHandEditedEntryIsStillThePaymentItNames) {
   EXPECT_EQ(stack_.CancelAmount(), 200);
   stack_.PopPayment(200);
   EXPECT_FALSE(HasFile());
+
+  // Marks twice over: read as the program reads the file it writes, or a
+  // payment hidden now would come back after the next write and a restart.
+  LoadFrom("\xEF\xBB\xBF\xEF\xBB\xBF" "70\r\n");
+  EXPECT_EQ(stack_.CountPayments(), 1);
 }
 
 TEST_F(PayStack, ReconciliationOnlyWithNoPaymentsOrASingleKopeck) {

@@ -45,7 +45,9 @@ void TChequeArchive::SaveCheque(const std::wstring& text, ChequeKind kind) {
   if (lines.size() > 1) {
     EnterFolder(folder, SanitizeFolderName(lines[0]));
     EnterFolder(folder, SanitizeFolderName(lines[1]));
-    EnterFolder(folder, ExtractTerminalNumber(lines));
+    // A garbled cheque may hold any run of digits there: cut like a line,
+    // so that the path stays inside the system's length.
+    EnterFolder(folder, ExtractTerminalNumber(lines).substr(0, kLongestFolderName));
   }
   files_.Write(folder + L"\\" + FileName(kind), WideToAnsi(log_.Text()));
 }

@@ -24,7 +24,9 @@ void TPayStack::LoadPayStack() {
   if (files_.Exists(path_)) {
     std::optional<std::string> text = files_.Read(path_);
     if (!text) throw TUnexpectedError(L"Не удалось прочитать файл " + path_);
-    if (text->compare(0, kUtf8Mark.size(), kUtf8Mark) == 0) text->erase(0, kUtf8Mark.size());
+    // Every mark in front: one left on the first entry would hide it here,
+    // and the file this program writes would show it again once reread.
+    while (text->compare(0, kUtf8Mark.size(), kUtf8Mark) == 0) text->erase(0, kUtf8Mark.size());
     entries_ = SplitLines(*text);
   }
   loaded_ = true;
