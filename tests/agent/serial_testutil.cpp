@@ -48,18 +48,6 @@ TSerialMessage Message(uint8_t type, uint32_t id) {
   return message;
 }
 
-::testing::AssertionResult FoundInOrder(const std::string& text, const std::vector<std::string>& expected) {
-  size_t from = 0;
-  for (const std::string& piece : expected) {
-    const size_t at = text.find(piece, from);
-    if (at == std::string::npos) {
-      return ::testing::AssertionFailure() << "missing or out of order: " << piece << "\nin:\n" << text;
-    }
-    from = at + piece.size();
-  }
-  return ::testing::AssertionSuccess();
-}
-
 std::vector<TSerialMessage> SerialFarEnd::Receive() {
   stream_.Append(link_.TakeReceived());
   std::vector<TSerialMessage> messages;

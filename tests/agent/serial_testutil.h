@@ -114,8 +114,19 @@ Bytes Serialized(const TSerialMessage& message);
 TSerialMessage Message(uint8_t type, uint32_t id);
 
 // Success when each expected piece is found in the text after the one
-// before it (a trace's entries, in the order they happened).
-::testing::AssertionResult FoundInOrder(const std::string& text, const std::vector<std::string>& expected);
+// before it (a trace's entries, in the order they happened). Inline, so that
+// the fuzz targets that share these helpers need no test library.
+inline ::testing::AssertionResult FoundInOrder(const std::string& text, const std::vector<std::string>& expected) {
+  size_t from = 0;
+  for (const std::string& piece : expected) {
+    const size_t at = text.find(piece, from);
+    if (at == std::string::npos) {
+      return ::testing::AssertionFailure() << "missing or out of order: " << piece << "\nin:\n" << text;
+    }
+    from = at + piece.size();
+  }
+  return ::testing::AssertionSuccess();
+}
 
 // The far end of the cable speaking the protocol at the message level.
 class SerialFarEnd {
