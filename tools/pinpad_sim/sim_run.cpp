@@ -57,7 +57,10 @@ class TSimulator {
     while (status == SIM_DONE && made < options_.connections) {
       timings_ = TSimTimings();
       timings_.ConnectRequested();
-      if (!OpenConnection()) return SIM_FAILED;
+      if (!OpenConnection()) {
+        status = SIM_FAILED;
+        break;
+      }
       ++made;
       timings_.Connected();
       status = options_.exchanges.empty() ? Transfer() : Exchange();
