@@ -93,12 +93,19 @@ ports=()
 for kind in echo sink flood endless refused; do ports+=("$(host_port $kind)"); done
 
 # The cable, its stalls spread over the run: alternately the agent's bytes
-# (a) and the PIN pad's (b), 1 and 3 s (longer than the 2 s the agent's
-# serial write and acknowledgement wait).
+# (a), for longer than the 2 s the link waits for an acknowledgement, and
+# the PIN pad's (b), for less by default: when the PIN pad's link gives up
+# a message it was sending, the agent keeps its first part and takes
+# everything that comes after as the rest of it, and answers nothing more
+# until it is restarted. PAD_STALL_MS=3000 shows that.
 stalls=()
 stall_count=0
 for ((at = 90; at < minutes * 60; at += STALL_EVERY)); do
-  if [ $((stall_count % 2)) -eq 0 ]; then stalls+=(--stall "a:$((at * 1000)):1000"); else stalls+=(--stall "b:$((at * 1000)):3000"); fi
+  if [ $((stall_count % 2)) -eq 0 ]; then
+    stalls+=(--stall "a:$((at * 1000)):${AGENT_STALL_MS:-3000}")
+  else
+    stalls+=(--stall "b:$((at * 1000)):${PAD_STALL_MS:-1500}")
+  fi
   stall_count=$((stall_count + 1))
 done
 "$emulator" --flip "$FLIP" --drop "$DROP" "${stalls[@]}" "$work/near" "$work/far" </dev/null >"$work/emulator.log" 2>&1 &
@@ -148,7 +155,7 @@ open_connections() {
 }
 
 samples=$work/samples
-printf '%-8s %-7s %9s %5s %7s %7s %6s %s\n' time sample "RSS kB" fds sockets threads tcp \
+printf '%-8s %-7s %5s %9s %5s %7s %7s %6s %s\n' time sample made "RSS kB" fds sockets threads tcp \
   "host-open${wineserver_pid:+ | wineserver RSS kB, fds | handle table, threads}" | tee "$samples"
 sample() {  # LABEL
   local rss fds sockets threads tcp host_open extra=
@@ -168,14 +175,18 @@ sample() {  # LABEL
       extra="$extra | ${handles:-?}"
     fi
   fi
-  printf '%-8s %-7s %9s %5s %7s %7s %6s %s\n' "$(($(date +%s) - started))s" "$1" "$rss" "$fds" "$sockets" "$threads" \
-    "$tcp" "$host_open$extra" | tee -a "$samples"
+  printf '%-8s %-7s %5s %9s %5s %7s %7s %6s %s\n' "$(($(date +%s) - started))s" "$1" $((connections - sampled_connections)) \
+    "$rss" "$fds" "$sockets" "$threads" "$tcp" "$host_open$extra" | tee -a "$samples"
+  [ $((connections - sampled_connections)) -gt 0 ] || silent_cycles=$((silent_cycles + 1))
+  sampled_connections=$connections
   last_rss=$rss last_fds=$fds last_sockets=$sockets last_extra=$extra
 }
 
 # --- the sessions -----------------------------------------------------------
 
 connections=0
+sampled_connections=0
+silent_cycles=0
 sims=0
 sims_failed=0
 pad_sent=0
@@ -250,7 +261,8 @@ cycle() {
 
 started=$(date +%s)
 : >"$work/failures"
-echo "soak: ${minutes} min; line $FLIP flips, $DROP drops a byte, $stall_count stalls; agent $agent"
+echo "soak: ${minutes} min; line $FLIP flips, $DROP drops a byte, $stall_count stalls (agent's bytes" \
+  "${AGENT_STALL_MS:-3000} ms, PIN pad's ${PAD_STALL_MS:-1500} ms); agent $agent"
 cycle
 sleep 1
 sample start
@@ -306,5 +318,6 @@ verdict=ok
 [ "${delta_rss#-}" -le "${RSS_MARGIN_KB:-256}" ] || verdict="RSS moved beyond ${RSS_MARGIN_KB:-256} kB"
 [ "$last_fds" -eq "$start_fds" ] || verdict="descriptors differ"
 [ -z "$leftover" ] && [ "$host_open" -eq 0 ] || verdict="connections left open"
+[ "$silent_cycles" -eq 0 ] || verdict="no connection made in $silent_cycles samples' cycles: the agent stopped answering"
 echo "  verdict:          $verdict (margin: RSS ±${RSS_MARGIN_KB:-256} kB, descriptors equal)"
 [ "$verdict" = ok ]
