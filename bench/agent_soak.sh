@@ -177,7 +177,7 @@ sample() {  # LABEL
   fi
   printf '%-8s %-7s %5s %9s %5s %7s %7s %6s %s\n' "$(($(date +%s) - started))s" "$1" $((connections - sampled_connections)) \
     "$rss" "$fds" "$sockets" "$threads" "$tcp" "$host_open$extra" | tee -a "$samples"
-  [ $((connections - sampled_connections)) -gt 0 ] || silent_cycles=$((silent_cycles + 1))
+  [ "$1" = end ] || [ $((connections - sampled_connections)) -gt 0 ] || silent_cycles=$((silent_cycles + 1))
   sampled_connections=$connections
   last_rss=$rss last_fds=$fds last_sockets=$sockets last_extra=$extra
 }
