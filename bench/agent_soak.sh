@@ -54,6 +54,7 @@ done
 # Line faults: chances a byte, both ways; a stall every STALL_EVERY seconds.
 FLIP=${FLIP:-0.000005}
 DROP=${DROP:-0.000002}
+STALL_MS=${STALL_MS:-1500}
 STALL_EVERY=240
 # What the flooding host sends before it closes.
 FLOOD_BYTES=60000
@@ -93,19 +94,17 @@ ports=()
 for kind in echo sink flood endless refused; do ports+=("$(host_port $kind)"); done
 
 # The cable, its stalls spread over the run: alternately the agent's bytes
-# (a), for longer than the 2 s the link waits for an acknowledgement, and
-# the PIN pad's (b), for less by default: when the PIN pad's link gives up
-# a message it was sending, the agent keeps its first part and takes
-# everything that comes after as the rest of it, and answers nothing more
-# until it is restarted. PAD_STALL_MS=3000 shows that.
+# (a) and the PIN pad's (b) stand still for STALL_MS. Longer than the 2 s a
+# link waits for an acknowledgement, a stall that catches the PIN pad in the
+# middle of sending a message makes its link give the rest up; the agent
+# then keeps the first part and takes whatever comes after as the rest of
+# it, and answers nothing more until it is restarted. Bit flips and drops
+# end the same way when they hit an acknowledgement or a frame's delimiter
+# at such a moment: FLIP=0 DROP=0 soaks without them.
 stalls=()
 stall_count=0
 for ((at = 90; at < minutes * 60; at += STALL_EVERY)); do
-  if [ $((stall_count % 2)) -eq 0 ]; then
-    stalls+=(--stall "a:$((at * 1000)):${AGENT_STALL_MS:-3000}")
-  else
-    stalls+=(--stall "b:$((at * 1000)):${PAD_STALL_MS:-1500}")
-  fi
+  stalls+=(--stall "$([ $((stall_count % 2)) -eq 0 ] && echo a || echo b):$((at * 1000)):$STALL_MS")
   stall_count=$((stall_count + 1))
 done
 "$emulator" --flip "$FLIP" --drop "$DROP" "${stalls[@]}" "$work/near" "$work/far" </dev/null >"$work/emulator.log" 2>&1 &
@@ -261,8 +260,7 @@ cycle() {
 
 started=$(date +%s)
 : >"$work/failures"
-echo "soak: ${minutes} min; line $FLIP flips, $DROP drops a byte, $stall_count stalls (agent's bytes" \
-  "${AGENT_STALL_MS:-3000} ms, PIN pad's ${PAD_STALL_MS:-1500} ms); agent $agent"
+echo "soak: ${minutes} min; line $FLIP flips, $DROP drops a byte, $stall_count stalls of $STALL_MS ms; agent $agent"
 cycle
 sleep 1
 sample start
@@ -273,6 +271,8 @@ while [ $(($(date +%s) - started)) -lt $((minutes * 60)) ]; do
   cycles=$((cycles + 1))
   sleep 1
   sample "c$cycles"
+  # An agent that has stopped answering will not start again.
+  [ "$silent_cycles" -eq 0 ] || break
 done
 # The last session's close has been acknowledged; a few seconds more for the
 # hosts to see every close.
