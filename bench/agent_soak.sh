@@ -310,8 +310,8 @@ echo "  faults injected:  $bad_crcs bad CRCs, $withheld_acks withheld ACKs, $pad
   "$naks NAKs received by the PIN pad in $data_frames DATA frames"
 echo "  line:             agent -> PIN pad $(line_counts 'a -> b'); PIN pad -> agent $(line_counts 'b -> a'); $stall_count stalls"
 if [ -s "$work/failures" ]; then
-  echo "  pinpad-sim runs that failed:"
-  cat "$work/failures"
+  echo "  pinpad-sim runs that failed (how often, what):"
+  sort "$work/failures" | uniq -c
 fi
 delta_rss=$((last_rss - start_rss))
 verdict=ok
