@@ -120,18 +120,22 @@ TEST(SimulatorEndToEnd, RelaysThroughFaultsAndReportsWhatHappened) {
   EXPECT_EQ("1234", partial);
   EXPECT_TRUE(closed);
 
-  // Requests one at a time, each echoed whole before the next goes.
+  // Requests one at a time, each echoed whole before the next goes; two
+  // connections one after the other on the same link.
   std::thread echoAll([&host] {
-    const int peer = host.Accept(kWaitMs);
-    if (peer < 0) return;
-    for (std::string part; !(part = ReadBytes(peer, 1, kWaitMs)).empty();) WriteBytes(peer, part);
-    close(peer);
+    for (int connection = 0; connection < 2; ++connection) {
+      const int peer = host.Accept(kWaitMs);
+      if (peer < 0) return;
+      for (std::string part; !(part = ReadBytes(peer, 1, kWaitMs)).empty();) WriteBytes(peer, part);
+      close(peer);
+    }
   });
-  const TSimulatorRun exchanges = RunSimulator({"--exchanges", "3x64,300", cable.Far(), "connect", port});
+  const TSimulatorRun exchanges =
+      RunSimulator({"--connections", "2", "--exchanges", "3x64,300", cable.Far(), "connect", port});
   echoAll.join();
   EXPECT_EQ(0, exchanges.exitCode);
   std::string stream;
-  for (size_t i = 0; i < 3 * 64 + 300; ++i) stream += static_cast<char>('a' + i % 26);
+  for (size_t i = 0; i < 2 * (3 * 64 + 300); ++i) stream += static_cast<char>('a' + i % 26);
   EXPECT_EQ(stream, exchanges.output);
 
   const TSimulatorRun refused =

@@ -126,6 +126,11 @@ bool ParseSimOptions(int argc, char** argv, TSimOptions* options, std::string* e
       options->outputFile = value;
     } else if (name == "--close-after-quiet") {
       good = good && ParseUint32(value, &options->quietCloseMs) && options->quietCloseMs > 0;
+    } else if (name == "--close-after-received") {
+      good = good && ParseNumber(value, UINT64_MAX, &options->closeAfterReceived) &&
+             options->closeAfterReceived > 0;
+    } else if (name == "--connections") {
+      good = good && ParseUint32(value, &options->connections) && options->connections > 0;
     } else if (name == "--exchanges") {
       good = good && ParseExchangeSizes(value, &options->exchanges);
     } else if (name == "--time-limit") {
@@ -205,7 +210,13 @@ const char* SimUsage() {
          "  --output FILE            save what comes back to FILE instead of printing it\n"
          "  --close-after-quiet MS   close from this side once everything is sent and\n"
          "                           nothing has come for MS milliseconds\n"
-         "  --time-limit SECONDS     give up after this long (default 30)\n"
+         "  --close-after-received N close from this side once N bytes have come back\n"
+         "                           (a PIN pad that hangs up on a host still sending)\n"
+         "  --connections N          make N connections one after another on the same\n"
+         "                           link, each doing all of the above (default 1);\n"
+         "                           the timings are those of the last\n"
+         "  --time-limit SECONDS     give up after this long, all connections together\n"
+         "                           (default 30)\n"
          "  --exchanges LIST         instead of TEXT, send requests of these sizes one at\n"
          "                           a time, each once the whole previous one has come\n"
          "                           back (from an echoing host), and report the round\n"
@@ -215,8 +226,9 @@ const char* SimUsage() {
          "  --bad-crc N              corrupt the CRC of the next N DATA frames sent\n"
          "  --withhold-acks N        leave the agent's next N DATA frames unacknowledged\n"
          "  --noise N                write N bytes of line noise before every frame\n"
-         "  --reset-after N          once N bytes are sent, reopen the link (the agent\n"
-         "                           receives MSG_RESET) and end\n"
+         "  --reset-after N          once N bytes are sent on a connection, reopen the\n"
+         "                           link (the agent receives MSG_RESET) and end that\n"
+         "                           connection; the next one goes over the new link\n"
          "\n"
          "Progress and timings go to standard error: when the connection was made,\n"
          "when everything sent was acknowledged and the last byte came, the round\n"

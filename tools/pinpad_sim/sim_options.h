@@ -15,6 +15,8 @@ struct TSimOptions {
   std::vector<uint32_t> exchanges;
   std::string outputFile;    // empty: what comes back goes to standard output
   uint32_t quietCloseMs = 0;  // 0: wait for the far side to close
+  uint64_t closeAfterReceived = 0;  // 0: no limit on what comes back
+  uint32_t connections = 1;  // made one after another on the same link
   uint32_t timeLimitSeconds = 30;
   uint32_t badCrcFrames = 0;
   uint32_t withheldAcks = 0;

@@ -52,17 +52,27 @@ class TSimulator {
     faults_.badCrcFrames = options_.badCrcFrames;
     faults_.withheldAcks = options_.withheldAcks;
     faults_.noiseBytes = options_.noiseBytes;
-    timings_.ConnectRequested();
-    if (!OpenConnection()) return SIM_FAILED;
-    timings_.Connected();
-    const int status = options_.exchanges.empty() ? Transfer() : Exchange();
-    connection_.reset();  // asks the agent to close a connection still open
-    WaitUntilSent();
-    timings_.Closed();
-    char summary[160];
+    int status = SIM_DONE;
+    uint32_t made = 0;
+    while (status == SIM_DONE && made < options_.connections) {
+      timings_ = TSimTimings();
+      timings_.ConnectRequested();
+      if (!OpenConnection()) {
+        status = SIM_FAILED;
+        break;
+      }
+      ++made;
+      timings_.Connected();
+      status = options_.exchanges.empty() ? Transfer() : Exchange();
+      connection_.reset();  // asks the agent to close a connection still open
+      WaitUntilSent();
+      timings_.Closed();
+    }
+    char summary[200];
     std::snprintf(summary, sizeof summary,
-                  "sent %llu bytes, received %llu bytes in %.3f s (%lu DATA frames, %lu NAKs)",
-                  static_cast<unsigned long long>(sent_), static_cast<unsigned long long>(received_),
+                  "%lu connections: sent %llu bytes, received %llu bytes in %.3f s (%lu DATA frames, %lu NAKs)",
+                  static_cast<unsigned long>(made), static_cast<unsigned long long>(sent_),
+                  static_cast<unsigned long long>(received_),
                   std::chrono::duration<double>(Clock::now() - start_).count(),
                   static_cast<unsigned long>(faults_.dataFramesSent),
                   static_cast<unsigned long>(faults_.naksReceived));
@@ -135,14 +145,15 @@ class TSimulator {
   int Transfer() {
     const std::string& data = options_.data;
     size_t next = 0;
+    const uint64_t receivedBefore = received_;
     auto lastActivity = Clock::now();
     char buffer[4096];
     while (!TimeIsUp()) {
-      if (options_.resetAfterSending && sent_ >= options_.resetAfterBytes) return ReopenLink();
+      if (options_.resetAfterSending && next >= options_.resetAfterBytes) return ReopenLink();
       bool moved = false;
       if (next < data.size() && faults_.LineIsIdle()) {
         uint64_t piece = std::min<uint64_t>(kSendPiece, data.size() - next);
-        if (options_.resetAfterSending) piece = std::min(piece, options_.resetAfterBytes - sent_);
+        if (options_.resetAfterSending) piece = std::min<uint64_t>(piece, options_.resetAfterBytes - next);
         const int32_t taken = connection_->Send(data.data() + next, static_cast<uint32_t>(piece));
         if (taken < 0) {
           Report("the connection closed before everything was sent");
@@ -162,6 +173,10 @@ class TSimulator {
         Deliver(buffer, count);
         lastActivity = Clock::now();
         moved = true;
+        if (options_.closeAfterReceived != 0 && received_ - receivedBefore >= options_.closeAfterReceived) {
+          Report("enough received, closing");
+          return SIM_DONE;
+        }
       }
       const bool allSent = next == data.size() && faults_.LineIsIdle();
       if (allSent) timings_.AllSent();

@@ -7,6 +7,6 @@ enum : int {
   SIM_USAGE = 2,
 };
 
-// Plays the PIN pad for one connection as the options ask; answers the exit
-// status.
+// Plays the PIN pad for the connections the options ask for, one after
+// another on one link; answers the exit status.
 int RunSimulator(const TSimOptions& options);
