@@ -27,6 +27,7 @@ bool TSerialLink::Transmit(const TByteBuffer& bytes) {
 }
 
 void TSerialLink::SendOpening(const TByteBuffer& bytes) {
+  opening_ = bytes;
   queue_.Append(bytes);
   StartNext();
   Fail();
@@ -38,6 +39,17 @@ TByteBuffer TSerialLink::TakeReceived() {
   received_.Clear();
   if (!taken.Empty()) Confirm();
   return taken;
+}
+
+bool TSerialLink::TakeFarEndReopened() {
+  const bool reopened = farEndReopened_;
+  farEndReopened_ = false;
+  return reopened;
+}
+
+bool TSerialLink::OpensFarEndLink(uint8_t sequence, const uint8_t* payload, size_t length) const {
+  return sequence == 1 && !opening_.Empty() && length >= opening_.Length() &&
+         std::equal(opening_.Data(), opening_.Data() + opening_.Length(), payload);
 }
 
 void TSerialLink::Confirm() {
@@ -130,6 +142,15 @@ void TSerialLink::HandleFrame(const TByteBuffer& frame) {
         return;
       }
       Acknowledge(kFrameAck, sequence);
+      if (OpensFarEndLink(sequence, frame.Data() + kHeader, payload)) {
+        // The far end restarted: the rest of a message its old link was
+        // sending never comes, and it has no use for the rest of ours.
+        received_.Clear();
+        queue_.Clear();
+        inFlight_.Clear();
+        ackTimer_.reset();
+        farEndReopened_ = true;
+      }
       received_.Append(frame.Data() + kHeader, payload);
       return;
     }

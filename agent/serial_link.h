@@ -28,6 +28,13 @@ class TSerialLink {
   void SendOpening(const TByteBuffer& bytes);
   // Everything the far end delivered since the last call.
   TByteBuffer TakeReceived();
+  // Whether the far end has opened its link anew since the last call: a
+  // DATA frame with sequence 1 that starts with what this side's own
+  // opening frame carries. What it sent on its earlier link before that
+  // frame is no longer handed out, and what was queued or in flight for
+  // that link was dropped when the frame came, so that neither side's
+  // stream goes on with half a message of the other link.
+  bool TakeFarEndReopened();
   // Handles at most one incoming frame and the acknowledgement timeout.
   void Poll();
   // Names on the wait what the next Poll would act on: bytes from the far
@@ -53,6 +60,7 @@ class TSerialLink {
   void FailBecause(TLinkFailure why);
   // The link is up from now on.
   void Confirm();
+  bool OpensFarEndLink(uint8_t sequence, const uint8_t* payload, size_t length) const;
 
   ISerialEnvironment& environment_;
   IAgentTrace& trace_;
@@ -64,4 +72,7 @@ class TSerialLink {
   TByteBuffer received_;
   TByteBuffer queue_;
   TByteBuffer inFlight_;
+  // What an opening frame carries (this side's own, given to SendOpening).
+  TByteBuffer opening_;
+  bool farEndReopened_ = false;
 };

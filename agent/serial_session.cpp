@@ -33,7 +33,10 @@ bool TSerialSession::Poll() {
   bool handled = false;
   for (;;) {
     hosts_.Service();
-    messages_.Append(link_.TakeReceived());
+    const TByteBuffer received = link_.TakeReceived();
+    // Half a message of the far end's earlier link would swallow its reset.
+    if (link_.TakeFarEndReopened()) messages_.Clear();
+    messages_.Append(received);
     TSerialMessage message;
     if (!TakeSerialMessage(messages_, &message)) return handled;
     if (message.type == MSG_NONE || message.type > MSG_RESET) return handled;

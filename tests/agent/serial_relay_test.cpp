@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include "../platform/files_testutil.h"
 #include "../platform/socket_testutil.h"
 #include "agent_trace_file.h"
@@ -200,6 +202,57 @@ TEST_F(SerialRelay, ResetClosesEveryHostConnectionAndNewRequestsReplaceOldIds) {
   EXPECT_TRUE(heard.empty()) << "neither replacement nor reset is answered";
   Ask(MSG_DATA_TO_HOST, 7, 0, "gone");
   EXPECT_TRUE(Hear(MSG_CLOSED, 7));
+}
+
+// The far end's link gave up half-way through a message while a host was
+// flooding it, and the far end opened its link anew. The rest of that
+// message never comes and must not swallow the new link's reset and
+// requests; what the agent still had queued for the old link must not reach
+// the new one ahead of the answers it asks for.
+TEST_F(SerialRelay, AFarEndThatOpensItsLinkAnewGetsAFreshStreamBothWays) {
+  uint16_t port = 0;
+  auto flooding = Host(&port);
+  ASSERT_TRUE(flooding);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+  ASSERT_TRUE(PollUntil([&] { return flooding->GetState() == CONNECTION_CONNECTED; }));
+  const std::string flood(20000, 'h');
+  size_t sent = 0;
+  ASSERT_TRUE(PollUntil([&] {
+    const int32_t n = flooding->Send(flood.data() + sent, static_cast<uint32_t>(flood.size() - sent));
+    if (n > 0) sent += static_cast<size_t>(n);
+    agent.Poll();  // the far end no longer reads: the flood stays queued
+    return sent == flood.size();
+  }));
+
+  TSerialMessage unfinished = Message(MSG_DATA_TO_HOST, 7);
+  unfinished.data = TByteBuffer(std::string(600, 'p'));
+  pinpad.Link().Transmit(unfinished.Serialize().Sub(0, 200));
+  for (int i = 0; i < 10; ++i) agent.Poll();
+
+  line->FromAgent().clear();  // a far end that restarts loses what was on the wire
+  SerialFarEnd reopened(line, environment);
+  reopened.Link().SendOpening(Message(MSG_RESET, 0).Serialize());
+  uint16_t port2 = 0;
+  auto host2 = Host(&port2);
+  ASSERT_TRUE(host2);
+  TSerialMessage connect = Message(MSG_CONNECT, 8);
+  connect.address = kLoopback;
+  connect.port = port2;
+  reopened.Send(connect);
+  std::vector<TSerialMessage> answers;
+  bool answered = false;
+  for (int turn = 0; turn < 3000 && !answered; ++turn) {
+    agent.Poll();
+    for (auto& message : reopened.Receive()) {
+      answers.push_back(message);
+      answered = answered || (message.type == MSG_STATUS && message.id == 8);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(answered) << "the new link's connect was never answered";
+  for (const auto& message : answers) EXPECT_EQ(8u, message.id) << "the old link's messages reached the new one";
+  EXPECT_TRUE(PeerHasClosed(*flooding));
 }
 
 TEST_F(SerialRelay, ListenReportsThePeerThenRelaysLikeAConnect) {
