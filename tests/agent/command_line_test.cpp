@@ -62,9 +62,11 @@ TEST(AgentConsoleRun, EnabledAgentRelaysOnTheConfiguredPortUntilStopped) {
     const char* agentIni;
   };
   // A value followed by blanks is still the number; ':' and a blank after
-  // the separator are allowed; CR LF files come from Windows editors.
+  // the separator are allowed; CR LF files come from Windows editors. No
+  // test links these ports (the serial line tests, run beside this one, use
+  // COM12 to COM16).
   for (const Case& c : {Case{"ComPort=7\n", 7, "Enabled=1\n"}, Case{"ComPort=3 \n", 3, "Enabled=1\n"},
-                        Case{"ComPort: 12\r\n", 12, "Enabled=1\r\nTrace=1\r\n"}}) {
+                        Case{"ComPort: 21\r\n", 21, "Enabled=1\r\nTrace=1\r\n"}}) {
     SCOPED_TRACE(c.pinpad);
     TAgentFolder folder;
     folder.WriteFile("agent.ini", c.agentIni);
@@ -73,8 +75,8 @@ TEST(AgentConsoleRun, EnabledAgentRelaysOnTheConfiguredPortUntilStopped) {
     ASSERT_TRUE(agent.WaitForOutput(ConsoleText(RunningText(c.port)))) << agent.Output();
     EXPECT_EQ(ConsoleText(RunningText(c.port)), agent.Output());
     EXPECT_TRUE(agent.IsRunning()) << "the relay goes on although the port does not exist";
-    if (c.port != 12) continue;
-    const std::string expected = "COM12 cannot be opened (result 20001 21";
+    if (c.port != 21) continue;
+    const std::string expected = "COM21 cannot be opened (result 20001 21";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerousWaitMs);
     while (folder.ReadFile("agent-trace.txt").find(expected) == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
