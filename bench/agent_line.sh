@@ -36,24 +36,11 @@ shift
 here=$(dirname "$(readlink -f "$0")")
 emulator=$build/agent/line-emulator
 simulator=$build/agent/pinpad-sim
-WINE=${WINE:-/usr/lib/wine/wine64}
-WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 for program in "$emulator" "$simulator"; do
   [ -x "$program" ] || { echo "not built: $program"; exit 1; }
 done
+. "$here/agent_bench_lib.sh"
 
-work=$(mktemp -d)
-pids=()
-wineserver_pid=
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [ -n "$wineserver_pid" ]; then
-    WINEPREFIX=$work/wineprefix "$WINESERVER" -k 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 python3 "$here/line_host.py" pattern "$size" "$work/payload"
 
@@ -68,15 +55,6 @@ cpu_ns() {
 }
 now_ns() { date +%s%N; }
 percent() { python3 -c "import sys; print('%.2f' % (100.0 * int(sys.argv[1]) / int(sys.argv[2])))" "$1" "$2"; }
-
-wait_for_file() {
-  local tries=0
-  while [ ! -e "$1" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -gt 600 ] && { echo "gave up waiting for $1"; exit 1; }
-    sleep 0.05
-  done
-}
 
 start_host() {  # MODE
   rm -f "$work/host.port" "$work/host.result"
@@ -101,34 +79,6 @@ simulate() {
 sim_value() { sed -n "$1" "$work/sim.log" | head -1; }
 
 rate() { python3 -c "import sys; print('%.0f' % (int(sys.argv[1]) / float(sys.argv[2])))" "$1" "$2"; }
-
-start_agent() {  # NAME PROGRAM
-  local folder=$work/agent-$1
-  mkdir -p "$folder"
-  cp "$2" "$folder/"
-  printf 'Enabled=1\r\nTrace=%s\r\n' "${AGENT_TRACE:-0}" >"$folder/agent.ini"
-  printf 'ComPort=5\r\n' >"$folder/pinpad.ini"
-  if [[ "$2" == *.exe ]]; then
-    export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-    unset DISPLAY
-    if [ -z "$wineserver_pid" ]; then
-      echo "(making a Wine prefix for the run)"
-      "$WINE" wineboot --init </dev/null >/dev/null 2>&1
-      "$WINESERVER" -w
-      "$WINESERVER" -f -p </dev/null >/dev/null 2>&1 &
-      wineserver_pid=$!
-      "$WINE" wineboot </dev/null >/dev/null 2>&1
-    fi
-    ln -sfn "$(readlink -f "$work/near")" "$WINEPREFIX/dosdevices/com5"
-    (cd "$folder" && exec "$WINE" "$(basename "$2")" run) </dev/null >"$folder/agent.log" 2>&1 &
-  else
-    mkdir -p "$folder/ports"
-    ln -sfn "$(readlink -f "$work/near")" "$folder/ports/com5"
-    (cd "$folder" && exec "./$(basename "$2")" run) </dev/null >"$folder/agent.log" 2>&1 &
-  fi
-  agent_pid=$!
-  pids+=("$agent_pid")
-}
 
 stop_agent() {
   kill "$agent_pid" 2>/dev/null || true

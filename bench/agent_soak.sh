@@ -45,11 +45,10 @@ agent=$(readlink -f "$2")
 here=$(dirname "$(readlink -f "$0")")
 emulator=$build/agent/line-emulator
 simulator=$build/agent/pinpad-sim
-WINE=${WINE:-/usr/lib/wine/wine64}
-WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 for program in "$emulator" "$simulator" "$agent"; do
   [ -e "$program" ] || { echo "not built: $program"; exit 1; }
 done
+. "$here/agent_bench_lib.sh"
 
 # Line faults: chances a byte, both ways; a stall every STALL_EVERY seconds.
 FLIP=${FLIP:-0.000005}
@@ -59,27 +58,7 @@ STALL_EVERY=240
 # What the flooding host sends before it closes.
 FLOOD_BYTES=60000
 
-work=$(mktemp -d)
-pids=()
-wineserver_pid=
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [ -n "$wineserver_pid" ]; then
-    WINEPREFIX=$work/wineprefix "$WINESERVER" -k 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
-wait_for_file() {
-  local tries=0
-  while [ ! -e "$1" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -gt 600 ] && { echo "gave up waiting for $1"; exit 1; }
-    sleep 0.05
-  done
-}
 
 python3 "$here/line_host.py" pattern 20000 "$work/upload"
 
@@ -96,11 +75,10 @@ for kind in echo sink flood endless refused; do ports+=("$(host_port $kind)"); d
 # The cable, its stalls spread over the run: alternately the agent's bytes
 # (a) and the PIN pad's (b) stand still for STALL_MS. Longer than the 2 s a
 # link waits for an acknowledgement, a stall that catches the PIN pad in the
-# middle of sending a message makes its link give the rest up; the agent
-# then keeps the first part and takes whatever comes after as the rest of
-# it, and answers nothing more until it is restarted. Bit flips and drops
-# end the same way when they hit an acknowledgement or a frame's delimiter
-# at such a moment: FLIP=0 DROP=0 soaks without them.
+# middle of sending a message makes its link give the rest up, as bit
+# flips and drops do when they hit an acknowledgement or a frame's
+# delimiter: the agent must then take the PIN pad's next link, opened anew,
+# as a fresh stream. FLIP=0 DROP=0 soaks without them.
 stalls=()
 stall_count=0
 for ((at = 90; at < minutes * 60; at += STALL_EVERY)); do
@@ -114,29 +92,7 @@ wait_for_file "$work/near"
 wait_for_file "$work/far"
 
 # The agent, natively or under Wine.
-folder=$work/agent
-mkdir -p "$folder"
-cp "$agent" "$folder/"
-printf 'Enabled=1\r\n' >"$folder/agent.ini"
-printf 'ComPort=5\r\n' >"$folder/pinpad.ini"
-if [[ "$agent" == *.exe ]]; then
-  export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-  unset DISPLAY
-  echo "(making a Wine prefix for the run)"
-  "$WINE" wineboot --init </dev/null >/dev/null 2>&1
-  "$WINESERVER" -w
-  "$WINESERVER" -f -p </dev/null >/dev/null 2>&1 &
-  wineserver_pid=$!
-  "$WINE" wineboot </dev/null >/dev/null 2>&1
-  ln -sfn "$(readlink -f "$work/near")" "$WINEPREFIX/dosdevices/com5"
-  (cd "$folder" && exec "$WINE" "$(basename "$agent")" run) </dev/null >"$folder/agent.log" 2>&1 &
-else
-  mkdir -p "$folder/ports"
-  ln -sfn "$(readlink -f "$work/near")" "$folder/ports/com5"
-  (cd "$folder" && exec "./$(basename "$agent")" run) </dev/null >"$folder/agent.log" 2>&1 &
-fi
-agent_pid=$!
-pids+=("$agent_pid")
+start_agent soak "$agent"
 
 # --- what is measured -------------------------------------------------------
 

@@ -18,6 +18,7 @@
 #include "http/http_client.h"
 #include "net/waitable_connection.h"
 #include "sha1.h"
+#include "../tests/platform/ready_network.h"
 
 namespace {
 
@@ -62,25 +63,13 @@ class TPiecesConnection : public IConnection, public IWaitableConnection {
   std::string ready_;
 };
 
-class TPiecesNetwork : public INetworkInterface {
+class TPiecesNetwork : public TReadyNetworkDouble {
  public:
   explicit TPiecesNetwork(TPieces pieces) : pieces_(std::move(pieces)) {}
-  TResult Open() override { return TResult(); }
-  void Close() override {}
-  int32_t GetState() override { return NETWORK_READY; }
-  TResult GetLastResult() override { return TResult(); }
-  TResult SetParameter(uint32_t) override { return TResult(); }
-  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
   TResult Connect(const TNetAddress&, IConnection** out) override {
     *out = new TPiecesConnection(pieces_);
     return TResult();
   }
-  TResult Listen(uint16_t, IConnection** out) override {
-    *out = nullptr;
-    return TResult(RESULT_NOT_SUPPORTED);
-  }
-  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
 
  private:
   TPieces pieces_;

@@ -21,6 +21,7 @@
 #include "serial_framer.h"
 #include "serial_session.h"
 #include "serial_testutil.h"
+#include "../tests/platform/ready_network.h"
 
 namespace {
 
@@ -61,18 +62,10 @@ class TScriptedHostConnection : public IConnection {
   std::shared_ptr<THostSocket> socket_;
 };
 
-class TScriptedHosts : public INetworkInterface {
+class TScriptedHosts : public TReadyNetworkDouble {
  public:
-  TResult Open() override { return TResult(); }
-  void Close() override {}
-  int32_t GetState() override { return NETWORK_READY; }
-  TResult GetLastResult() override { return TResult(); }
-  TResult SetParameter(uint32_t) override { return TResult(); }
-  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
   TResult Connect(const TNetAddress&, IConnection** out) override { return Make(CONNECTION_CONNECTING, out); }
   TResult Listen(uint16_t, IConnection** out) override { return Make(CONNECTION_LISTENING, out); }
-  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
 
   bool refuse = false;
   std::vector<std::shared_ptr<THostSocket>> sockets;

@@ -7,6 +7,7 @@
 #include <thread>
 #include "../platform/files_testutil.h"
 #include "../platform/socket_testutil.h"
+#include "../platform/ready_network.h"
 #include "agent_trace_file.h"
 #include "host_connection_table.h"
 #include "net/socket_interface.h"
@@ -394,21 +395,13 @@ class TrickleConnection : public IConnection {
   std::string& written_;
 };
 
-class TrickleNetwork : public INetworkInterface {
+class TrickleNetwork : public TReadyNetworkDouble {
  public:
-  TResult Open() override { return TResult(); }
-  void Close() override {}
-  int32_t GetState() override { return NETWORK_READY; }
-  TResult GetLastResult() override { return TResult(); }
-  TResult SetParameter(uint32_t) override { return TResult(); }
-  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
   TResult Connect(const TNetAddress&, IConnection** out) override {
     *out = new TrickleConnection(written);
     return TResult();
   }
   TResult Listen(uint16_t, IConnection**) override { return TResult(RESULT_SOCKET_LISTEN_FAILED); }
-  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
   std::string written;
 };
 

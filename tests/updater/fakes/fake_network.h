@@ -4,13 +4,14 @@
 #include <string>
 
 #include "net/network.h"
+#include "../../platform/ready_network.h"
 
 // A network channel whose connections reach a function instead of a server:
 // each connection gathers one HTTP request (head and Content-Length body),
 // hands it to the function and plays back the answer it gives, then ends
 // as a server that closes. Connections are never waited on: a client that
 // finds nothing takes its idle step.
-class TFakeNetwork final : public INetworkInterface {
+class TFakeNetwork final : public TReadyNetworkDouble {
  public:
   using TRespond = std::function<std::string(const std::string& request)>;
   explicit TFakeNetwork(TRespond respond) : respond_(std::move(respond)) {}
@@ -25,16 +26,8 @@ class TFakeNetwork final : public INetworkInterface {
   uint32_t Connections() const { return connections_; }
   uint64_t BytesAnswered() const { return answered_; }
 
-  TResult Open() override { return TResult(); }
-  void Close() override {}
-  int32_t GetState() override { return NETWORK_READY; }
-  TResult GetLastResult() override { return TResult(); }
-  TResult SetParameter(uint32_t) override { return TResult(); }
-  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
   TResult Connect(const TNetAddress& target, IConnection** out) override;
   TResult Listen(uint16_t, IConnection** out) override;
-  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
 
  private:
   friend class TFakeConnection;

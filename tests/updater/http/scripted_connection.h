@@ -12,6 +12,7 @@
 
 #include "http/http_client.h"
 #include "net/waitable_connection.h"
+#include "../../platform/ready_network.h"
 
 // What the client did on a scripted connection.
 struct TConnectionLog {
@@ -92,25 +93,13 @@ class TScriptedConnection : public IConnection, public IWaitableConnection {
 };
 
 // A network channel that hands out one scripted connection.
-class TScriptedNetwork : public INetworkInterface {
+class TScriptedNetwork : public TReadyNetworkDouble {
  public:
   explicit TScriptedNetwork(IConnection* connection) : connection_(connection) {}
-  TResult Open() override { return TResult(); }
-  void Close() override {}
-  int32_t GetState() override { return NETWORK_READY; }
-  TResult GetLastResult() override { return TResult(); }
-  TResult SetParameter(uint32_t) override { return TResult(); }
-  TResult GetIpConfig(TIpConfig*) override { return TResult(RESULT_NOT_SUPPORTED); }
   TResult Connect(const TNetAddress&, IConnection** out) override {
     *out = connection_.release();
     return TResult();
   }
-  TResult Listen(uint16_t, IConnection** out) override {
-    *out = nullptr;
-    return TResult(RESULT_NOT_SUPPORTED);
-  }
-  TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
 
  private:
   std::unique_ptr<IConnection> connection_;
