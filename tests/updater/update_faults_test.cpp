@@ -13,11 +13,11 @@ namespace {
 
 using TFiles = TFakeUpdateServer::TFiles;
 
-std::string Bytes(size_t size, uint32_t seed) {
+std::string Bytes(size_t size, uint32_t variant) {
   std::string bytes(size, '\0');
   for (char& byte : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    byte = static_cast<char>(seed >> 16);
+    variant = variant * 1103515245u + 12345u;
+    byte = static_cast<char>(variant >> 16);
   }
   return bytes;
 }
@@ -29,10 +29,10 @@ struct TRelease {
   TFiles update;
 };
 
-TRelease MakeRelease(uint32_t seed) {
-  const std::string keys = "[Keys]\r\nF" + std::to_string(seed) + "\r\n";
-  return TRelease{{{"ECRDRV.BIN", Bytes(5000, seed)}, {"agent.exe.new", Bytes(70000, seed + 1)}},
-                  {{"big.bin", Bytes(300000, seed + 2)}, {"softkeys.ini", keys}}};
+TRelease MakeRelease(uint32_t variant) {
+  const std::string keys = "[Keys]\r\nF" + std::to_string(variant) + "\r\n";
+  return TRelease{{{"ECRDRV.BIN", Bytes(5000, variant)}, {"agent.exe.new", Bytes(70000, variant + 1)}},
+                  {{"big.bin", Bytes(300000, variant + 2)}, {"softkeys.ini", keys}}};
 }
 
 const TRelease kOld = MakeRelease(1);
