@@ -1,7 +1,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "system/io_wait.h"
@@ -12,28 +11,13 @@ class TIoWait::TPlatform {
  public:
   TPlatform() : socketEvent(WSACreateEvent()) {}
   ~TPlatform() {
-    for (SOCKET socket : selected) WSAEventSelect(socket, nullptr, 0);
     if (socketEvent != WSA_INVALID_EVENT) WSACloseEvent(socketEvent);
   }
   TPlatform(const TPlatform&) = delete;
   TPlatform& operator=(const TPlatform&) = delete;
 
-  // A socket that one wait watched and the next does not would go on
-  // signalling the event: its selection is cancelled then, not after every
-  // wait, since under Wine each selection is a request to its server and a
-  // socket is mostly watched wait after wait.
-  void ForgetUnwatched() {
-    for (SOCKET socket : selected) {
-      if (std::find(sockets.begin(), sockets.end(), socket) == sockets.end()) {
-        WSAEventSelect(socket, nullptr, 0);
-      }
-    }
-    selected = sockets;
-  }
-
   WSAEVENT socketEvent;
-  std::vector<SOCKET> sockets;   // watched by this wait
-  std::vector<SOCKET> selected;  // selected for the event, by this wait or the last
+  std::vector<SOCKET> sockets;
   std::vector<HANDLE> objects;
 };
 
@@ -84,7 +68,6 @@ void TIoWait::Within(uint32_t milliseconds) {
 
 bool TIoWait::Wait() {
   TPlatform& platform = *platform_;
-  platform.ForgetUnwatched();
   bool ready = readyNow_;
   if (!ready) {
     std::vector<HANDLE> handles;
@@ -98,6 +81,9 @@ bool TIoWait::Wait() {
       ready = woken < WAIT_OBJECT_0 + count;
     }
   }
+  // A socket left selected would go on signalling the event in later waits
+  // that do not watch it, and could not be made blocking again.
+  for (SOCKET socket : platform.sockets) WSAEventSelect(socket, nullptr, 0);
   platform.sockets.clear();
   return ready;
 }
