@@ -106,14 +106,19 @@ TEST(FakeInstallation, AWholeRunReachesOnlyTheMachineItIsGiven) {
   EXPECT_GE(fake.system.Now() - before, 15000u);
 }
 
+// What an update of the old installation without faults does, counted by
+// the caller: how many writes, renames or answer bytes a fault can strike.
+template <typename Count>
+auto CountInCleanRun(Count count) {
+  TFakeInstallation fake;
+  InstallOld(fake);
+  const uint64_t answeredBefore = fake.network.BytesAnswered();
+  EXPECT_EQ(fake.Run(), 0);
+  return count(fake, answeredBefore);
+}
+
 TEST(UpdateUnderFaults, AFullDiskAtAnyWriteLeavesEveryFileOldOrNewAndIsReported) {
-  uint32_t writes = 0;
-  {
-    TFakeInstallation fake;
-    InstallOld(fake);
-    ASSERT_EQ(fake.Run(), 0);
-    writes = fake.disk.writes;
-  }
+  const uint32_t writes = CountInCleanRun([](TFakeInstallation& fake, uint64_t) { return fake.disk.writes; });
   for (uint32_t full = 1; full <= writes; ++full) {
     TFakeInstallation fake;
     InstallOld(fake);
@@ -133,13 +138,7 @@ TEST(UpdateUnderFaults, AFullDiskAtAnyWriteLeavesEveryFileOldOrNewAndIsReported)
 }
 
 TEST(UpdateUnderFaults, ARefusedRenameKeepsTheOldFileAndIsReported) {
-  uint32_t renames = 0;
-  {
-    TFakeInstallation fake;
-    InstallOld(fake);
-    ASSERT_EQ(fake.Run(), 0);
-    renames = fake.disk.renames;
-  }
+  const uint32_t renames = CountInCleanRun([](TFakeInstallation& fake, uint64_t) { return fake.disk.renames; });
   for (uint32_t refused = 1; refused <= renames; ++refused) {
     TFakeInstallation fake;
     InstallOld(fake);
@@ -154,14 +153,8 @@ TEST(UpdateUnderFaults, ARefusedRenameKeepsTheOldFileAndIsReported) {
 }
 
 TEST(UpdateUnderFaults, AConnectionResetAtAnyByteLeavesEveryFileOldOrNew) {
-  uint64_t answered = 0;
-  {
-    TFakeInstallation fake;
-    InstallOld(fake);
-    const uint64_t before = fake.network.BytesAnswered();
-    ASSERT_EQ(fake.Run(), 0);
-    answered = fake.network.BytesAnswered() - before;
-  }
+  const uint64_t answered = CountInCleanRun(
+      [](TFakeInstallation& fake, uint64_t before) { return fake.network.BytesAnswered() - before; });
   // Every byte of the exchange's answer and of each head, a spread of body
   // bytes.
   for (uint64_t reset = 1; reset <= answered; reset += reset < 1200 ? 1 : 4099) {
