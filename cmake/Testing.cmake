@@ -1,8 +1,8 @@
 # Test machinery shared by every test program of the project.
 #
 # Native builds run their tests directly. Windows builds run them under Wine
-# (a private prefix inside the build folder, one persistent wineserver for
-# the whole run) when TAVO_RUN_WINDOWS_TESTS is on: the 64-bit build under
+# (a private prefix inside the build folder; each test in a copy of it with a
+# server of its own) when TAVO_RUN_WINDOWS_TESTS is on: the 64-bit build under
 # Debian's wine64, the 32-bit product build under the 32-bit Wine that
 # scripts/setup-wine32 prepares (its runners wine32 and wineserver32).
 option(BUILD_TESTING "Build the tests" ON)
@@ -72,10 +72,12 @@ else()
   set(TAVO_EXECUTES_TESTS OFF)
 endif()
 
-# Marks a test as needing the shared Wine session on Windows builds.
+# Marks a test as running Windows programs under Wine on Windows builds:
+# after the prefix is prepared, in a prefix and server of the test's own.
 function(tavo_test_needs_wine test_name)
   if(TAVO_WINDOWS_EXECUTES_TESTS)
     set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED wine)
+    set_property(TEST ${test_name} APPEND PROPERTY ENVIRONMENT TAVO_WINE_TEST=${test_name})
   endif()
 endfunction()
 

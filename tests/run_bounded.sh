@@ -1,0 +1,80 @@
+# Sourced by test scripts: a program that has not ended in its time is a
+# failure that says where it waits, not a wait for the test runner's own
+# time-out.
+#
+# run_bounded SECONDS TRACE OUT ERR COMMAND...
+#   Runs COMMAND with standard input from /dev/null and its output to OUT and
+#   ERR, and returns its exit status. If it is still running after SECONDS,
+#   prints a report that starts "FAILED: hung" (what each of its threads is
+#   blocked in, whether Wine's servers still run, the last lines of TRACE when
+#   that file exists), kills it and returns 124.
+
+run_bounded() {
+  _rb_limit=$1 _rb_trace=$2 _rb_out=$3 _rb_err=$4
+  shift 4
+  "$@" <"/dev/null" >"$_rb_out" 2>"$_rb_err" &
+  _rb_pid=$!
+  _rb_ticks=$((_rb_limit * 10))
+  while _rb_running "$_rb_pid"; do
+    if [ "$_rb_ticks" -le 0 ]; then
+      echo "FAILED: hung: still running after $_rb_limit s: $*"
+      report_hang "$_rb_pid" "$_rb_trace"
+      _rb_kill_tree "$_rb_pid"
+      wait "$_rb_pid" 2>/dev/null
+      return 124
+    fi
+    _rb_ticks=$((_rb_ticks - 1))
+    sleep 0.1
+  done
+  wait "$_rb_pid"
+}
+
+# report_hang PID [TRACE]: where PID and its descendants wait, and the end
+# of TRACE.
+report_hang() {
+  for _rb_proc in $1 $(_rb_descendants "$1"); do
+    [ -d "/proc/$_rb_proc" ] || continue
+    echo "  process $_rb_proc: $(tr '\0' ' ' <"/proc/$_rb_proc/cmdline" 2>/dev/null | cut -c1-160)"
+    for _rb_task in /proc/"$_rb_proc"/task/*; do
+      _rb_call=$(cut -d' ' -f1 "$_rb_task/syscall" 2>/dev/null)
+      echo "    thread ${_rb_task##*/}: blocked in $(cat "$_rb_task/wchan" 2>/dev/null) (system call ${_rb_call:-?}$(_rb_call_name "$_rb_call"))"
+    done
+  done
+  _rb_servers=$(pgrep -a -f '^[^ ]*wineserver' 2>/dev/null)
+  echo "  Wine servers running: ${_rb_servers:-none}"
+  if [ -n "${2:-}" ] && [ -f "$2" ]; then
+    echo "  last lines of $2:"
+    tail -n 20 "$2" | tr -d '\r' | sed 's/^/    /'
+  fi
+}
+
+_rb_running() {
+  _rb_state=$(ps -o stat= -p "$1" 2>/dev/null)
+  [ -n "$_rb_state" ] && [ "${_rb_state#Z}" = "$_rb_state" ]
+}
+
+_rb_descendants() {
+  for _rb_child in $(pgrep -P "$1" 2>/dev/null); do
+    echo "$_rb_child"
+    _rb_descendants "$_rb_child"
+  done
+}
+
+_rb_kill_tree() {
+  for _rb_proc in $(_rb_descendants "$1") "$1"; do kill -KILL "$_rb_proc" 2>/dev/null; done
+}
+
+# The x86-64 numbers of the calls a waiting program is usually found in.
+_rb_call_name() {
+  case ${1:-} in
+    0) echo ": read" ;;
+    7) echo ": poll" ;;
+    23) echo ": select" ;;
+    35) echo ": nanosleep" ;;
+    61) echo ": wait4" ;;
+    202) echo ": futex" ;;
+    232) echo ": epoll_wait" ;;
+    270) echo ": pselect6" ;;
+    271) echo ": ppoll" ;;
+  esac
+}
