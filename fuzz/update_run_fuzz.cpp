@@ -139,13 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   installed["CONFIG.INI"] = "HostURL=10.0.0.5:8080\r\n";
   disk.files = installed;
 
-  TFakeNetwork network([&](const std::string& request) {
-    const bool download = request.compare(0, 4, "GET ") == 0;
-    const std::string answer = server.Respond(request);
-    return download ? Tamper(answer, tamper, tamperByte) : answer;
-  });
+  uint64_t clock = 0;
+  TFakeNetwork network(
+      [&](const std::string& request) {
+        const bool download = request.compare(0, 4, "GET ") == 0;
+        const std::string answer = server.Respond(request);
+        return download ? Tamper(answer, tamper, tamperByte) : answer;
+      },
+      clock);
   network.resetAtByte = resetAtByte;
-  TFakeUpdaterSystem system(disk, &network);
+  TFakeUpdaterSystem system(disk, &network, clock);
   TSystemTracer tracer(system.GetAppFileSystem());
   TCorvoEnvironment terminal(system.GetAppFileSystem());
   {

@@ -35,13 +35,19 @@ report_hang() {
   for _rb_proc in $1 $(_rb_descendants "$1"); do
     [ -d "/proc/$_rb_proc" ] || continue
     echo "  process $_rb_proc: $(tr '\0' ' ' <"/proc/$_rb_proc/cmdline" 2>/dev/null | cut -c1-160)"
+    # The ELF class of the program: 1 for 32-bit, whose calls are numbered
+    # otherwise.
+    _rb_class=$(od -An -tu1 -j4 -N1 "/proc/$_rb_proc/exe" 2>/dev/null | tr -d ' ')
     for _rb_task in /proc/"$_rb_proc"/task/*; do
       _rb_call=$(cut -d' ' -f1 "$_rb_task/syscall" 2>/dev/null)
-      echo "    thread ${_rb_task##*/}: blocked in $(cat "$_rb_task/wchan" 2>/dev/null) (system call ${_rb_call:-?}$(_rb_call_name "$_rb_call"))"
+      echo "    thread ${_rb_task##*/}: blocked in $(cat "$_rb_task/wchan" 2>/dev/null)" \
+        "(system call ${_rb_call:-?}$(_rb_call_name "${_rb_class:-2}" "$_rb_call"))"
     done
   done
-  _rb_servers=$(pgrep -a -f '^[^ ]*wineserver' 2>/dev/null)
-  echo "  Wine servers running: ${_rb_servers:-none}"
+  echo "  Wine servers running (and their folders):"
+  for _rb_server in $(pgrep -f '^[^ ]*wineserver' 2>/dev/null); do
+    echo "    $_rb_server $(readlink "/proc/$_rb_server/cwd" 2>/dev/null)"
+  done
   if [ -n "${2:-}" ] && [ -f "$2" ]; then
     echo "  last lines of $2:"
     tail -n 20 "$2" | tr -d '\r' | sed 's/^/    /'
@@ -64,17 +70,16 @@ _rb_kill_tree() {
   for _rb_proc in $(_rb_descendants "$1") "$1"; do kill -KILL "$_rb_proc" 2>/dev/null; done
 }
 
-# The x86-64 numbers of the calls a waiting program is usually found in.
+# _rb_call_name CLASS NUMBER: the calls a waiting program is usually found
+# in, by their x86-64 (class 2) or i386 (class 1) numbers.
 _rb_call_name() {
-  case ${1:-} in
-    0) echo ": read" ;;
-    7) echo ": poll" ;;
-    23) echo ": select" ;;
-    35) echo ": nanosleep" ;;
-    61) echo ": wait4" ;;
-    202) echo ": futex" ;;
-    232) echo ": epoll_wait" ;;
-    270) echo ": pselect6" ;;
-    271) echo ": ppoll" ;;
+  case $1:${2:-} in
+    2:0 | 1:3) echo ": read" ;;
+    2:7 | 1:168) echo ": poll" ;;
+    2:35 | 1:162) echo ": nanosleep" ;;
+    2:61 | 1:114) echo ": wait4" ;;
+    2:202 | 1:240) echo ": futex" ;;
+    2:232 | 1:256) echo ": epoll_wait" ;;
+    2:271 | 1:309) echo ": ppoll" ;;
   esac
 }

@@ -117,6 +117,28 @@ auto CountInCleanRun(Count count) {
   return count(fake, answeredBefore);
 }
 
+// A download whose server goes silent in mid-body ends at the server's
+// close or, without one, once the body has stalled for 90 s; and no later:
+// waits pass time on the fake clock, so a wait longer than what its limits
+// leave, or one that sleeps through the close, shows in the time taken.
+TEST(UpdateUnderFaults, AStalledDownloadEndsAtTheServersCloseOrAtItsStallTime) {
+  const uint64_t answered = CountInCleanRun(
+      [](TFakeInstallation& fake, uint64_t answeredBefore) { return fake.network.BytesAnswered() - answeredBefore; });
+  for (const uint32_t closeAfter : {20000u, 0u}) {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    fake.network.stallAtByte = fake.network.BytesAnswered() + answered / 2;
+    fake.network.closeAfterStall = closeAfter;
+    const uint64_t before = fake.system.Now();
+    const std::string what = closeAfter ? "closed after the stall" : "silent for good";
+    EXPECT_EQ(fake.Run(), RESULT_HTTP_TRANSFER_FAILED) << what;
+    const uint64_t limit = closeAfter ? closeAfter : 90000;
+    EXPECT_GE(fake.system.Now() - before, limit) << what;
+    EXPECT_LT(fake.system.Now() - before, limit + 1000) << what;
+    ExpectEachFileOldOrNew(fake, what);
+  }
+}
+
 TEST(UpdateUnderFaults, AFullDiskAtAnyWriteLeavesEveryFileOldOrNewAndIsReported) {
   const uint32_t writes = CountInCleanRun([](TFakeInstallation& fake, uint64_t) { return fake.disk.writes; });
   for (uint32_t full = 1; full <= writes; ++full) {

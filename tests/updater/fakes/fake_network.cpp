@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
-class TFakeConnection final : public IConnection {
+#include "net/waitable_connection.h"
+
+class TFakeConnection final : public IConnection, public IWaitableConnection {
  public:
   TFakeConnection(TFakeNetwork& network, uint32_t number) : network_(network), number_(number) {}
 
@@ -23,10 +26,18 @@ class TFakeConnection final : public IConnection {
 
   int32_t Receive(void* buffer, uint32_t size) override {
     if (reset_) return -1;
-    if (!answered_) return 0;
-    if (network_.silentFromConnection != 0 && number_ >= network_.silentFromConnection) return 0;
+    if (!answered_ || Silent()) return 0;
+    if (stalledSince_) return ClosedAfterStall() ? -1 : 0;
     if (position_ == answer_.size()) return -1;  // the server has closed
     size_t count = std::min<size_t>(size, answer_.size() - position_);
+    if (network_.stallAtByte != 0 && network_.answered_ + count >= network_.stallAtByte) {
+      count = static_cast<size_t>(network_.stallAtByte - 1 - network_.answered_);
+      if (count == 0) {
+        network_.stallAtByte = 0;  // this connection only
+        stalledSince_ = network_.clock_;
+        return 0;
+      }
+    }
     if (network_.resetAtByte != 0 && network_.answered_ + count >= network_.resetAtByte) {
       count = static_cast<size_t>(network_.resetAtByte - 1 - network_.answered_);
       if (count == 0) {
@@ -38,6 +49,20 @@ class TFakeConnection final : public IConnection {
     position_ += count;
     network_.answered_ += count;
     return static_cast<int32_t>(count);
+  }
+
+  // Sleeps until the stalled server's close, or for the whole time when
+  // nothing is to come.
+  bool WaitUntilReady(TConnectionWait what, uint32_t milliseconds) override {
+    const bool waiting = what == TConnectionWait::Receive && answered_ && !reset_ &&
+                         (Silent() || (stalledSince_ && !ClosedAfterStall()));
+    if (!waiting) return true;
+    uint64_t until = network_.clock_ + milliseconds;
+    if (stalledSince_ && network_.closeAfterStall != 0) {
+      until = std::min<uint64_t>(until, *stalledSince_ + network_.closeAfterStall);
+    }
+    network_.clock_ = until;
+    return stalledSince_ && ClosedAfterStall();
   }
 
   uint32_t GetPeerAddress() override { return 0; }
@@ -54,8 +79,14 @@ class TFakeConnection final : public IConnection {
     return request_.size() >= end + 4 + body;
   }
 
+  bool Silent() const { return network_.silentFromConnection != 0 && number_ >= network_.silentFromConnection; }
+  bool ClosedAfterStall() const {
+    return network_.closeAfterStall != 0 && network_.clock_ >= *stalledSince_ + network_.closeAfterStall;
+  }
+
   TFakeNetwork& network_;
   uint32_t number_;
+  std::optional<uint64_t> stalledSince_;
   std::string request_;
   std::string answer_;
   size_t position_ = 0;

@@ -23,8 +23,8 @@ class TFakeTimer final : public ITimer {
 
 }  // namespace
 
-TFakeUpdaterSystem::TFakeUpdaterSystem(TMemoryDisk& disk, INetworkInterface* ethernet)
-    : disk_(disk), ethernet_(ethernet), appFiles_(disk, "") {}
+TFakeUpdaterSystem::TFakeUpdaterSystem(TMemoryDisk& disk, INetworkInterface* ethernet, uint64_t& clock)
+    : disk_(disk), ethernet_(ethernet), appFiles_(disk, ""), now_(clock) {}
 
 IDevice* TFakeUpdaterSystem::GetDevice(uint32_t type, uint32_t index) {
   return type == DEVICE_ETHERNET && index == 0 ? ethernet_ : nullptr;
@@ -42,8 +42,8 @@ std::unique_ptr<IFileSystem> TFakeUpdaterSystem::OpenFileSystem(const char* path
 }
 
 TFakeInstallation::TFakeInstallation(const std::string& config)
-    : network([this](const std::string& request) { return server.Respond(request); }),
-      system(disk, &network),
+    : network([this](const std::string& request) { return server.Respond(request); }, clock),
+      system(disk, &network, clock),
       tracer(system.GetAppFileSystem()) {
   disk.files["CONFIG.INI"] = config;
   terminal = std::make_unique<TCorvoEnvironment>(system.GetAppFileSystem());

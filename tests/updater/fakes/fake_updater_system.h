@@ -13,11 +13,13 @@
 
 // A machine without operating system: files on a memory disk, a network
 // channel given by the caller as the Ethernet device, and a clock that moves
-// only by the idle steps of waiting loops (1 ms each), so that the longest
-// time-out passes at once.
+// only by the idle steps of waiting loops (1 ms each) and by the waits of
+// the network, so that the longest time-out passes at once.
 class TFakeUpdaterSystem final : public IUpdaterSystem {
  public:
-  TFakeUpdaterSystem(TMemoryDisk& disk, INetworkInterface* ethernet);
+  // The clock, in milliseconds, is the caller's, so that the network's
+  // waits can pass time on it too.
+  TFakeUpdaterSystem(TMemoryDisk& disk, INetworkInterface* ethernet, uint64_t& clock);
 
   IDevice* GetDevice(uint32_t type, uint32_t index) override;
   ITimer* CreateTimer(uint32_t milliseconds) override;
@@ -34,7 +36,7 @@ class TFakeUpdaterSystem final : public IUpdaterSystem {
   TMemoryDisk& disk_;
   INetworkInterface* ethernet_;
   TMemoryFileSystem appFiles_;
-  uint64_t now_ = 0;
+  uint64_t& now_;
 };
 
 // A whole installation in memory with its update server: what a test or a
@@ -53,6 +55,7 @@ class TFakeInstallation {
 
   TMemoryDisk disk;
   TFakeUpdateServer server;
+  uint64_t clock = 0;
   TFakeNetwork network;
   TFakeUpdaterSystem system;
   TSystemTracer tracer;
