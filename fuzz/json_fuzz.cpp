@@ -59,6 +59,12 @@ std::string ConsumeKey(FuzzedDataProvider& input) {
   return key;
 }
 
+bool EndsAsDetailsKey(const std::string& text) {
+  static const std::string quoted = "\"DETAILS";
+  return text == "DETAILS" ||
+         (text.size() >= quoted.size() && text.compare(text.size() - quoted.size(), quoted.size(), quoted) == 0);
+}
+
 // Builds an object from nothing by a sequence of writes, and reads it back.
 void CheckWritesReadBack(FuzzedDataProvider& input) {
   TJsonValue object(std::string("{}"));
@@ -73,8 +79,9 @@ void CheckWritesReadBack(FuzzedDataProvider& input) {
     if (what == 0) {
       std::string text = input.ConsumeRandomLengthString(40);
       // Get finds a key by its first quoted occurrence anywhere in the text,
-      // and the string "DETAILS" written as a value is such an occurrence.
-      if (text == "DETAILS") text += '.';
+      // and a value that is "DETAILS" or ends in a quote and DETAILS is
+      // written as such an occurrence.
+      if (EndsAsDetailsKey(text)) text += '.';
       object.SetString(key, text);
       strings[key] = text;
       numbers.erase(key);
@@ -87,7 +94,8 @@ void CheckWritesReadBack(FuzzedDataProvider& input) {
       // Details without a key would make DETAILS an array, as Set makes
       // of a value without kind; the program's detail keys are names.
       if (key.empty()) key = "KEY";
-      const std::string text = input.ConsumeRandomLengthString(40);
+      std::string text = input.ConsumeRandomLengthString(40);
+      if (EndsAsDetailsKey(text)) text += '.';
       object.SetDetail(key, text);
       if (!text.empty()) details[key] = text;
     }
