@@ -19,9 +19,9 @@ constexpr uint32_t kRS232WriteBudgetMs = 2000;
 // of waiting out the budget for every one.
 constexpr uint32_t kRS232StalledWriteWaitMs = 10;
 
-// An open serial port as a byte stream. The port is always "connected": it
-// has no peer to lose, so failures show only as -1 answers and in the last
-// result. Every connection logs its traffic to a file of its own. Reads
+// An open serial port as a byte stream. The port has no peer to lose: it is
+// "connected" until its device fails, and other failures show only as -1
+// answers and in the last result. Every connection logs its traffic to a file of its own. Reads
 // never wait: a waiting loop watches the port (Watch) and reads when it
 // wakes.
 class TRS232Connection : public IConnection, public TLoggerToFile, public IWaitable {
@@ -36,7 +36,9 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
   // system call per chunk, not per byte.
   int32_t Receive(void* buffer, uint32_t size) override;
   uint32_t GetPeerAddress() override { return 0; }
-  int32_t GetState() override { return CONNECTION_CONNECTED; }
+  // Closed once the device itself has failed (hung up, unplugged): the port
+  // is of no more use and is to be closed and opened anew.
+  int32_t GetState() override { return deviceFailed_ ? CONNECTION_CLOSED : CONNECTION_CONNECTED; }
   TResult GetLastResult() override { return lastResult_; }
 
   // Hands all bytes to the port's driver: the count written, or -1 with the
@@ -60,6 +62,12 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
  protected:
   // Records a failure: code, followed by the operating system's error.
   void Fail(int32_t code, int32_t systemError);
+  // Records a failure that leaves the device unusable (GetState answers
+  // closed from then on).
+  void FailDevice(int32_t code, int32_t systemError) {
+    Fail(code, systemError);
+    deviceFailed_ = true;
+  }
   // Names on the wait what wakes it once the device has count bytes to
   // read (count is at least 1).
   virtual void WatchDevice(IIoWait& wait, size_t count) = 0;
@@ -76,6 +84,7 @@ class TRS232Connection : public IConnection, public TLoggerToFile, public IWaita
 
  private:
   TResult lastResult_;
+  bool deviceFailed_ = false;
   uint32_t bitsPerSecond_;
   uint32_t bitsPerByte_;
   uint8_t ahead_[kReadChunk];
