@@ -5,7 +5,7 @@ namespace {
 class TNullAgentTrace : public IAgentTrace {
  public:
   void AgentEnabled(bool) override {}
-  void PortClosing(uint16_t, TPortClose) override {}
+  void PortClosing(uint16_t, TPortClose, const TResult&) override {}
   void AgentStops() override {}
   void PortOpened(uint16_t) override {}
   void PortNotOpened(uint16_t, const TResult&) override {}
@@ -22,6 +22,8 @@ class TNullAgentTrace : public IAgentTrace {
   void StatusSent(uint32_t, int32_t) override {}
   void PeerAccepted(uint32_t, IpAddress) override {}
   void UnknownConnection(uint32_t) override {}
+  void MessageAbandoned(uint32_t, size_t, size_t) override {}
+  void DataUndelivered(uint32_t, uint64_t) override {}
   void ConnectionClosed(uint32_t, THostClose, const TResult&, uint64_t, uint64_t) override {}
 };
 

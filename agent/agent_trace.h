@@ -5,7 +5,7 @@
 #include "system/result.h"
 
 // Why the relay loop closes the PIN pad's port.
-enum class TPortClose { Disabled, Stop };
+enum class TPortClose { Disabled, Stop, DeviceFailed };
 
 // Why the link gave up the frame in flight and everything queued behind it.
 enum class TLinkFailure { RetriesExhausted, NoAcknowledgement, WriteFailed };
@@ -21,6 +21,9 @@ enum class THostClose {
   PinpadReset,    // the PIN pad opened its link anew
   Replaced,       // the PIN pad asked anew under the same id
   PortClosed,     // the agent closed the COM port
+  LinkReopened,   // this side dropped part of a message and opened its link anew
+  MessageLost,    // the PIN pad's link gave up a message in the middle
+  FlushTimedOut,  // MSG_CLOSE, but the host did not take the rest in time
 };
 
 // What happens on the PIN pad's line and to the connections made for it,
@@ -34,7 +37,8 @@ class IAgentTrace {
   // The relay loop: the switch at every read of agent.ini, the closes it
   // decides, its end.
   virtual void AgentEnabled(bool enabled) = 0;
-  virtual void PortClosing(uint16_t port, TPortClose why) = 0;
+  // failure: the port's own result when its device failed.
+  virtual void PortClosing(uint16_t port, TPortClose why, const TResult& failure) = 0;
   virtual void AgentStops() = 0;
 
   // Opening the COM port; why is the serial port's own result.
@@ -62,6 +66,11 @@ class IAgentTrace {
   virtual void PeerAccepted(uint32_t id, IpAddress peer) = 0;
   // Data for a connection that does not exist, answered MSG_CLOSED.
   virtual void UnknownConnection(uint32_t id) = 0;
+  // The far end's link stopped in the middle of a message: the received
+  // bytes of it are dropped. id 0 when too little came to tell.
+  virtual void MessageAbandoned(uint32_t id, size_t received, size_t length) = 0;
+  // Bytes of the PIN pad's that never reached the host.
+  virtual void DataUndelivered(uint32_t id, uint64_t bytes) = 0;
   // result: the connection's last result (why the socket failed, when it
   // did); toHost: bytes written to the host; toPinpad: bytes of the host's
   // handed to the link.

@@ -46,6 +46,12 @@ const char* HostCloseText(THostClose why) {
       return "closed: the PIN pad asked anew under the same id";
     case THostClose::PortClosed:
       return "closed with the COM port";
+    case THostClose::LinkReopened:
+      return "closed: data for the PIN pad was dropped in the middle of a message, the link was opened anew";
+    case THostClose::MessageLost:
+      return "closed: the PIN pad's link gave up a message in the middle";
+    case THostClose::FlushTimedOut:
+      return "closed by the PIN pad; the host did not take the rest of its data in time";
   }
   return "closed";
 }
@@ -104,8 +110,14 @@ void TAgentTraceFile::AgentEnabled(bool enabled) {
   Line(enabled ? "agent.ini: Enabled=1, the agent relays" : "agent.ini: Enabled=0, the agent does not relay");
 }
 
-void TAgentTraceFile::PortClosing(uint16_t port, TPortClose why) {
+void TAgentTraceFile::PortClosing(uint16_t port, TPortClose why, const TResult& failure) {
   if (!On()) return;
+  if (why == TPortClose::DeviceFailed) {
+    const std::string list = CodeList(failure);
+    Line("closing COM%u: its device failed (result %s), hung up or removed; opened again every 5 s", port,
+         list.c_str());
+    return;
+  }
   Line("closing COM%u: %s", port, why == TPortClose::Disabled ? "the agent was disabled in agent.ini" : "stop requested");
 }
 
@@ -196,6 +208,18 @@ void TAgentTraceFile::PeerAccepted(uint32_t id, IpAddress peer) {
 
 void TAgentTraceFile::UnknownConnection(uint32_t id) {
   if (On()) Line("connection %lu: data for it, but it does not exist; answered closed", static_cast<unsigned long>(id));
+}
+
+void TAgentTraceFile::MessageAbandoned(uint32_t id, size_t received, size_t length) {
+  if (!On()) return;
+  Line("connection %lu: the PIN pad's link stopped after %lu of the %lu bytes of a message; dropped",
+       static_cast<unsigned long>(id), static_cast<unsigned long>(received), static_cast<unsigned long>(length));
+}
+
+void TAgentTraceFile::DataUndelivered(uint32_t id, uint64_t bytes) {
+  if (!On()) return;
+  Line("connection %lu: %s bytes of the PIN pad's data did not reach the host", static_cast<unsigned long>(id),
+       std::to_string(bytes).c_str());
 }
 
 void TAgentTraceFile::ConnectionClosed(uint32_t id, THostClose why, const TResult& result, uint64_t toHost,

@@ -23,7 +23,7 @@ class TAgentTraceFile : public IAgentTrace {
   void SetLevel(int level);
 
   void AgentEnabled(bool enabled) override;
-  void PortClosing(uint16_t port, TPortClose why) override;
+  void PortClosing(uint16_t port, TPortClose why, const TResult& failure) override;
   void AgentStops() override;
   void PortOpened(uint16_t port) override;
   void PortNotOpened(uint16_t port, const TResult& why) override;
@@ -40,6 +40,8 @@ class TAgentTraceFile : public IAgentTrace {
   void StatusSent(uint32_t id, int32_t code) override;
   void PeerAccepted(uint32_t id, IpAddress peer) override;
   void UnknownConnection(uint32_t id) override;
+  void MessageAbandoned(uint32_t id, size_t received, size_t length) override;
+  void DataUndelivered(uint32_t id, uint64_t bytes) override;
   void ConnectionClosed(uint32_t id, THostClose why, const TResult& result, uint64_t toHost,
                         uint64_t toPinpad) override;
 

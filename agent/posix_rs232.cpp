@@ -140,18 +140,34 @@ class TPosixRS232Connection : public TRS232Connection {
     // Bytes with line errors (parity, framing) are read as they came: the
     // protocol's checks above decide what is damaged.
     const ssize_t count = read(fd_, buffer, size);
-    readFailed_ = count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
-    if (count >= 0) return static_cast<int32_t>(count);
-    if (!readFailed_) return 0;
-    Fail(RESULT_RS232_IO_FAILED, errno);
+    if (count >= 0) readFailed_ = false;
+    if (count > 0) return static_cast<int32_t>(count);
+    if (count == 0) {
+      // A hung-up terminal reads as empty, the same as a quiet line; only
+      // poll tells them apart.
+      pollfd port = {fd_, POLLIN, 0};
+      if (poll(&port, 1, 0) == 1 && (port.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        FailDevice(RESULT_RS232_IO_FAILED, EIO);
+        return -1;
+      }
+      return 0;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+    if (errno == EIO || errno == ENXIO || errno == ENODEV || errno == EBADF) {
+      FailDevice(RESULT_RS232_IO_FAILED, errno);
+    } else {
+      readFailed_ = true;
+      Fail(RESULT_RS232_IO_FAILED, errno);
+    }
     return -1;
   }
 
  protected:
   void WatchDevice(IIoWait& wait, size_t count) override {
-    // A device that fails its reads (a hung-up terminal, an adapter pulled
-    // out) is "readable" for ever; watching it would end every wait at once.
-    if (!readFailed_ && WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
+    // A device that fails its reads is "readable" for ever; watching it would
+    // end every wait at once.
+    if (!readFailed_ && GetState() != CONNECTION_CLOSED &&
+        WaitForLineTime(wait, count, TerminalBytesWaiting(fd_))) {
       wait.WatchObject(static_cast<TWaitObject>(fd_));
     }
   }
@@ -170,7 +186,7 @@ class TPosixRS232Connection : public TRS232Connection {
   int fd_;
   // The last write timed out and the device has taken nothing since.
   bool stalled_ = false;
-  // The last read failed: the device is gone or hung up.
+  // The last read failed for a reason other than the device's end.
   bool readFailed_ = false;
 };
 

@@ -18,6 +18,9 @@ class IRelayLink {
   // Names on the wait what would give the next Poll something to do, so
   // that the loop sleeps until then; nothing while there is no session.
   virtual void Watch(IIoWait& wait) = 0;
+  // Whether the session's COM port has failed for good (its device hung up
+  // or was removed), with the port's reason; false without a session.
+  virtual bool PortFailed(TResult* why) = 0;
   // Ends the session and closes the COM port; the link can be opened again.
   virtual void Close() = 0;
   // Where the link reports from its next open on; the trace must outlive

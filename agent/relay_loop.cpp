@@ -26,15 +26,18 @@ bool ReadEnabled(IRelayEnvironment& environment) {
   return enabled;
 }
 
-// Pumps an open link until the agent is disabled, a stop is requested, or (in
-// console mode) a key is pressed; answers which.
-TPortClose Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link) {
+// Pumps an open link until the agent is disabled, a stop is requested, the
+// port's device fails, or (in console mode) a key is pressed; answers which,
+// with the port's reason when it failed.
+TPortClose Relay(TAgentState& state, bool console, IRelayEnvironment& environment, IRelayLink& link,
+                 TResult* failure) {
   std::unique_ptr<ITimer> enabledCheck(environment.CreateTimer(kEnabledCheckInterval));
   // The console is read every 20 ms as before, not on every wake: under
   // Wine each look at it is a call to another process.
   std::unique_ptr<ITimer> keyCheck(environment.CreateTimer(kPollInterval));
   for (;;) {
     if (link.HasSession()) link.Poll();
+    if (link.PortFailed(failure)) return TPortClose::DeviceFailed;
     environment.WaitForLink(link, kPollInterval);
     if (enabledCheck->IsExpired()) {
       if (!ReadEnabled(environment)) return TPortClose::Disabled;
@@ -82,8 +85,9 @@ void RunRelayLoop(TAgentState& state, bool console, IRelayEnvironment& environme
     const bool running = ReadEnabled(environment) && link->OpenLink(false).GetCode() == 0;
     if (running) {
       network->Open();
-      const TPortClose why = Relay(state, console, environment, *link);
-      trace.PortClosing(comPort, why);
+      TResult failure;
+      const TPortClose why = Relay(state, console, environment, *link, &failure);
+      trace.PortClosing(comPort, why, failure);
       network->Close();
       link->Close();
     }

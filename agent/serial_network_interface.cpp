@@ -14,7 +14,10 @@ TSerialNetworkInterface::~TSerialNetworkInterface() { Close(); }
 
 TResult TSerialNetworkInterface::Open() { return OpenLink(true); }
 
-void TSerialNetworkInterface::Close() { session_.reset(); }
+void TSerialNetworkInterface::Close() {
+  session_.reset();
+  port_ = nullptr;
+}
 
 int32_t TSerialNetworkInterface::GetState() { return session_ ? NETWORK_READY : NETWORK_FAILED; }
 
@@ -38,6 +41,7 @@ TResult TSerialNetworkInterface::OpenLink(bool wait) {
   trace_->PortOpened(comPort_);
 
   session_ = std::make_shared<TSerialSession>(port, environment_, *trace_);
+  port_ = port;
   session_->SendReset();
   if (wait && !session_->WaitLink()) Close();
   return session_ ? TResult() : TResult(RESULT_LINK_NOT_OPEN);
@@ -49,6 +53,12 @@ void TSerialNetworkInterface::Poll() {
 
 void TSerialNetworkInterface::Watch(IIoWait& wait) {
   if (session_) session_->Watch(wait);
+}
+
+bool TSerialNetworkInterface::PortFailed(TResult* why) {
+  if (!session_ || port_->GetState() != CONNECTION_CLOSED) return false;
+  *why = port_->GetLastResult();
+  return true;
 }
 
 TResult TSerialNetworkInterface::Connect(const TNetAddress& target, IConnection** out) {

@@ -39,6 +39,7 @@ class TSerialNetworkInterface : public INetworkInterface, public IRelayLink {
   bool HasSession() override { return session_ != nullptr; }
   void Poll() override;
   void Watch(IIoWait& wait) override;
+  bool PortFailed(TResult* why) override;
   void SetTrace(IAgentTrace& trace) override { trace_ = &trace; }
 
   // Ports below this are served by a local listener, not by the far end.
@@ -50,6 +51,8 @@ class TSerialNetworkInterface : public INetworkInterface, public IRelayLink {
   IAgentTrace* trace_ = &NullAgentTrace();
   // Shared only so that connections can tell when it is gone.
   std::shared_ptr<TSerialSession> session_;
+  // The session's COM port, owned by the session.
+  IConnection* port_ = nullptr;
   uint32_t lastConnectionId_ = 0;
   uint16_t comPort_;
 };

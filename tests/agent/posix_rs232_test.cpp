@@ -32,11 +32,17 @@ class TPtyLine : public TRS232TestLine {
     unlink(link_.c_str());
     // Left in place while other lines still use it.
     rmdir(link_.substr(0, link_.rfind('/')).c_str());
-    close(master_);
+    if (master_ >= 0) close(master_);
     close(terminal_);
   }
 
   uint16_t Port() const override { return port_; }
+
+  // As a USB adapter pulled out: the port's terminal is hung up.
+  void HangUp() {
+    close(master_);
+    master_ = -1;
+  }
 
   void SendFar(const std::string& bytes) override {
     size_t sent = 0;
@@ -129,6 +135,31 @@ TEST(RS232PosixPort, MapsTheSettingsOntoATerminalsLine) {
     EXPECT_EQ(line.c_oflag & OPOST, 0u);
     EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD | CRTSCTS), static_cast<tcflag_t>(CLOCAL | CREAD));
   }
+}
+
+// A hung-up terminal reads as empty and polls as ready for ever: the port
+// must say its device failed, and stop waking the loop that watches it.
+TEST(RS232PosixPort, AHungUpTerminalFailsThePortInsteadOfSeemingQuiet) {
+  std::unique_ptr<TPtyLine> line = OpenPtyLine();
+  ASSERT_TRUE(line);
+  std::unique_ptr<IRS232Interface> ports(NewPlatformRS232Interface(nullptr));
+  TRS232Settings settings;
+  settings.port = line->Port();
+  IConnection* opened = nullptr;
+  ASSERT_TRUE(ports->OpenPort(settings, &opened).Succeeded());
+  std::unique_ptr<IConnection> port(opened);
+  char byte = 0;
+  EXPECT_EQ(0, port->Receive(&byte, 1));
+  EXPECT_EQ(CONNECTION_CONNECTED, port->GetState()) << "a quiet line is no failure";
+
+  line->HangUp();
+  EXPECT_EQ(-1, port->Receive(&byte, 1));
+  EXPECT_EQ(CONNECTION_CLOSED, port->GetState());
+  EXPECT_EQ(RESULT_RS232_IO_FAILED, port->GetLastResult().GetCode());
+  TIoWait wait;
+  wait.Begin(50);
+  dynamic_cast<IWaitable&>(*port).Watch(wait, true, false);
+  EXPECT_FALSE(wait.Wait()) << "the failed device still wakes every wait";
 }
 
 }  // namespace

@@ -47,9 +47,15 @@ class FakeLink : public IDevice, public IRelayLink {
   void Watch(IIoWait& wait) override {
     if (session && wakeAfter != 0) wait.Within(wakeAfter);
   }
+  bool PortFailed(TResult* why) override {
+    if (!session || !portFailed) return false;
+    *why = TResult(20004, 21005);
+    return true;
+  }
   void SetTrace(IAgentTrace& given) override { trace = &given; }
 
   bool openSucceeds = true;
+  bool portFailed = false;
   bool sessionOnOpen = true;
   bool session = false;
   uint32_t wakeAfter = 0;
@@ -270,6 +276,34 @@ TEST(RelayLoop, TraceFollowsAgentIniAndTellsWhyThePortCloses) {
   untraced.Run(other, false);
   EXPECT_EQ(1u, untraced.link.closes.size());
   EXPECT_TRUE(untraced.traceFolder.List().empty());
+}
+
+// An adapter pulled out while relaying: the port is closed at the next turn
+// and tried every 5 seconds, as any port that cannot be opened, until the
+// adapter is back.
+TEST(RelayLoop, APortWhoseDeviceFailsIsClosedAndReopenedEveryFiveSeconds) {
+  FakeWorld world;
+  world.traceLevel = 1;
+  TAgentState state(FakeWorld::kPort);
+  world.whenTimePasses = [&](uint32_t now) {
+    if (now == 7000) {
+      world.link.portFailed = true;
+      world.link.openSucceeds = false;
+    }
+    if (now == 16000) {
+      world.link.portFailed = false;
+      world.link.openSucceeds = true;
+    }
+    if (now == 30000) state.RequestStop();
+  };
+  world.Run(state, false);
+  EXPECT_EQ((std::vector<uint32_t>{0, 12000, 17000}), world.link.opens);
+  ASSERT_EQ(2u, world.link.closes.size());
+  EXPECT_LE(world.link.closes[0], 7000u + 20) << "closed within a turn of the failure";
+  EXPECT_EQ(2, world.network.closes);
+  EXPECT_TRUE(FoundInOrder(world.traceFolder.Read("agent-trace.txt"),
+                           {"closing COM7: its device failed (result 20004 21005), hung up or removed; opened again every 5 s",
+                            "closing COM7: stop requested"}));
 }
 
 TEST(RelayLoop, StopEndsRelayingWithinOneTurnAndReturnsWithoutAPause) {
