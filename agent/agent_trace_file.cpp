@@ -85,6 +85,7 @@ void TAgentTraceFile::SetLevel(int level) {
   }
   const int was = level_;
   level_ = level > 2 ? 2 : level;
+  if (file_.Vanished()) file_.Close();
   if (!file_.IsOpen()) {
     if (!file_.Open()) return;
     enabled_ = -1;

@@ -18,8 +18,8 @@ class TAgentTraceFile : public IAgentTrace {
   TAgentTraceFile(IFileSystem* programFolder, IFileSystem* workingFolder);
 
   // 0: nothing, and the file is closed; 1: the events; 2: also every frame's
-  // bytes. A file that could not be opened or written is tried again here,
-  // so no more often than the caller sets the level.
+  // bytes. A file that could not be opened or written, or that was deleted,
+  // is opened again here, so no more often than the caller sets the level.
   void SetLevel(int level);
 
   void AgentEnabled(bool enabled) override;

@@ -20,6 +20,10 @@ bool TBoundedTraceFile::Open() {
 
 void TBoundedTraceFile::Close() { file_.reset(); }
 
+bool TBoundedTraceFile::Vanished() const {
+  return file_ && size_ != 0 && folder_->GetFileSize(name_.c_str()) == 0;
+}
+
 void TBoundedTraceFile::Rotate() {
   file_.reset();
   // When the file cannot be renamed (a reader holds it on Windows), it is

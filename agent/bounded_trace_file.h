@@ -23,6 +23,10 @@ class TBoundedTraceFile {
   bool Open();
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
+  // The open file no longer stands under its name with what was written to
+  // it: someone deleted or emptied it. Writing on would go nowhere anyone
+  // looks.
+  bool Vanished() const;
   // Appends the text whole or not at all; a text longer than the limit is
   // dropped.
   void Write(const std::string& text);

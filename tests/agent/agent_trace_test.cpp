@@ -55,6 +55,16 @@ TEST(AgentTraceFile, FloodKeepsTwoFilesOfAtMostOneMiBWithTheNewestEntries) {
   trace.SetLevel(1);
   trace.AgentStops();
   EXPECT_NE(std::string::npos, program.Read("agent-trace.txt").find("agent stops"));
+
+  // An engineer deletes the trace to start afresh: the next read of the
+  // settings begins a new file.
+  ASSERT_TRUE(program.Files().Remove("agent-trace.txt").Succeeded());
+  trace.SetLevel(1);
+  trace.ResetSent();
+  const std::string fresh = program.Read("agent-trace.txt");
+  EXPECT_NE(std::string::npos, fresh.find("trace on again, level 1"));
+  EXPECT_NE(std::string::npos, fresh.find("reset sent"));
+  EXPECT_EQ(std::string::npos, fresh.find("agent stops"));
 }
 
 }  // namespace
