@@ -61,6 +61,12 @@ void THostConnectionTable::Open(const TSerialMessage& request) {
   }
 }
 
+void THostConnectionTable::Drop(uint32_t id, THostClose why) {
+  auto found = connections_.find(id);
+  if (found != connections_.end()) Forget(found, why);
+  SendClosed(id);
+}
+
 void THostConnectionTable::Close(uint32_t id) {
   auto found = connections_.find(id);
   if (found != connections_.end()) Forget(found, THostClose::ByPinpad);

@@ -51,6 +51,9 @@ class THostConnectionTable {
   // host data, writable while data waits for them, and connecting or
   // listening ones for their connect or peer.
   void Watch(IIoWait& wait);
+  // Closes the connection when it is open, and reports it closed to the far
+  // end in any case: the far end lost part of its stream.
+  void Drop(uint32_t id, THostClose why);
   // Closes every connection without reporting it to the far end.
   void CloseAll(THostClose why);
   bool Has(uint32_t id) const { return connections_.count(id) != 0; }

@@ -20,23 +20,28 @@ TSerialLink::TSerialLink(IConnection* port, ISerialEnvironment& environment, IAg
 TSerialLink::~TSerialLink() = default;
 
 bool TSerialLink::Transmit(const TByteBuffer& bytes) {
-  Poll();
-  queue_.Append(bytes);
-  if (inFlight_.Empty()) StartNext();
+  if (reopened_) return false;
+  if (!bytes.Empty()) {
+    queue_.Append(bytes);
+    queuedMessages_.push_back(bytes.Length());
+    if (inFlight_.Empty()) StartNext();
+  }
   return !down_;
 }
 
 void TSerialLink::SendOpening(const TByteBuffer& bytes) {
   opening_ = bytes;
-  queue_.Append(bytes);
+  openingUnsent_ = true;
   StartNext();
   Fail();
 }
 
-TByteBuffer TSerialLink::TakeReceived() {
+TByteBuffer TSerialLink::TakeReceived(size_t* resumedAt) {
   Poll();
   TByteBuffer taken = std::move(received_);
   received_.Clear();
+  if (resumedAt) *resumedAt = resumedAt_;
+  resumedAt_ = kNowhere;
   if (!taken.Empty()) Confirm();
   return taken;
 }
@@ -44,6 +49,18 @@ TByteBuffer TSerialLink::TakeReceived() {
 bool TSerialLink::TakeFarEndReopened() {
   const bool reopened = farEndReopened_;
   farEndReopened_ = false;
+  return reopened;
+}
+
+TByteBuffer TSerialLink::TakeDropped() {
+  TByteBuffer taken = std::move(dropped_);
+  dropped_.Clear();
+  return taken;
+}
+
+bool TSerialLink::TakeReopened() {
+  const bool reopened = reopened_;
+  reopened_ = false;
   return reopened;
 }
 
@@ -59,19 +76,68 @@ void TSerialLink::Confirm() {
 
 void TSerialLink::FailBecause(TLinkFailure why) {
   trace_.LinkFailed(why, sequence_);
+  if (sendingOpening_) {
+    // Not on the line: it goes first again with the next message.
+    openingUnsent_ = true;
+    down_ = true;
+    return;
+  }
+  // A refused frame never reached the far end; one that was not answered,
+  // or not written whole, may have.
+  const bool mayHavePart = !inFlight_.Empty() && (!inFlightStartsMessage_ ||
+                                                   (why != TLinkFailure::RetriesExhausted && !inFlightEndsMessage_));
+  if (mayHavePart && !opening_.Empty()) {
+    Reopen();
+    return;
+  }
+  if (!mayHavePart || inFlightStartsMessage_) {
+    dropped_.Append(inFlight_);
+    dropped_.Append(queue_);
+  }
   Fail();
 }
 
 void TSerialLink::Fail() {
   down_ = true;
+  DropOutgoing();
+}
+
+void TSerialLink::DropOutgoing() {
   queue_.Clear();
+  queuedMessages_.clear();
+  frontTaken_ = 0;
   inFlight_.Clear();
   ackTimer_.reset();
 }
 
+void TSerialLink::Reopen() {
+  Fail();
+  dropped_.Clear();
+  reopened_ = true;
+  trace_.ResetSent();
+  openingUnsent_ = true;
+  StartNext();
+}
+
+void TSerialLink::SendOpeningFrame() {
+  // Sequence 1, the opening alone, sent once and not waited for: only the
+  // far end's answer brings the link up.
+  sequence_ = 1;
+  retriesLeft_ = kTransmissions;
+  inFlight_ = opening_;
+  openingUnsent_ = false;
+  sendingOpening_ = true;
+  SendInFlight();
+  sendingOpening_ = false;
+  inFlight_.Clear();
+  ackTimer_.reset();
+  down_ = true;
+}
+
 void TSerialLink::StartNext() {
   inFlight_.Clear();
-  if (queue_.Empty()) {
+  if (openingUnsent_) SendOpeningFrame();
+  if (queue_.Empty() || openingUnsent_) {
     ackTimer_.reset();
     return;
   }
@@ -80,6 +146,18 @@ void TSerialLink::StartNext() {
   const size_t n = std::min(kMaxPayload, queue_.Length());
   inFlight_ = queue_.Sub(0, n);
   queue_.RemoveFront(n);
+  inFlightStartsMessage_ = frontTaken_ == 0;
+  size_t left = n;
+  while (left != 0) {
+    const size_t taken = std::min(left, queuedMessages_.front() - frontTaken_);
+    frontTaken_ += taken;
+    left -= taken;
+    if (frontTaken_ == queuedMessages_.front()) {
+      queuedMessages_.pop_front();
+      frontTaken_ = 0;
+    }
+  }
+  inFlightEndsMessage_ = frontTaken_ == 0;
   SendInFlight();
 }
 
@@ -146,17 +224,27 @@ void TSerialLink::HandleFrame(const TByteBuffer& frame) {
         // The far end restarted: the rest of a message its old link was
         // sending never comes, and it has no use for the rest of ours.
         received_.Clear();
-        queue_.Clear();
-        inFlight_.Clear();
-        ackTimer_.reset();
+        resumedAt_ = kNowhere;
+        DropOutgoing();
+        dropped_.Clear();
         farEndReopened_ = true;
       }
+      NoteData();
       received_.Append(frame.Data() + kHeader, payload);
       return;
     }
     default:
       return;
   }
+}
+
+void TSerialLink::NoteData() {
+  if (!sinceData_) {
+    sinceData_.reset(environment_.CreateTimer(kAbandonSilence));
+    return;
+  }
+  if (sinceData_->IsExpired()) resumedAt_ = received_.Length();
+  sinceData_->Restart(kAbandonSilence);
 }
 
 void TSerialLink::Watch(IIoWait& wait) {

@@ -1,5 +1,6 @@
 #include "serial_session.h"
 #include <memory>
+#include <set>
 #include "serial_out_connection.h"
 
 TSerialSession::TSerialSession(IConnection* port, ISerialEnvironment& environment, IAgentTrace& trace)
@@ -32,16 +33,82 @@ bool TSerialSession::Poll() {
   link_.Poll();
   bool handled = false;
   for (;;) {
-    hosts_.Service();
-    const TByteBuffer received = link_.TakeReceived();
-    // Half a message of the far end's earlier link would swallow its reset.
-    if (link_.TakeFarEndReopened()) messages_.Clear();
+    size_t resumedAt = TSerialLink::kNowhere;
+    TByteBuffer received = link_.TakeReceived(&resumedAt);
+    if (link_.TakeFarEndReopened()) {
+      // Half a message of the far end's earlier link would swallow its reset.
+      messages_.Clear();
+    } else if (resumedAt != TSerialLink::kNowhere) {
+      messages_.Append(received.Sub(0, resumedAt));
+      received.RemoveFront(resumedAt);
+      DropAbandonedMessage();
+    }
     messages_.Append(received);
+    // Before the hosts are looked at: what they hand over now must not
+    // follow a hole in the stream.
+    HandleLinkLosses();
     TSerialMessage message;
-    if (!TakeSerialMessage(messages_, &message)) return handled;
-    if (message.type == MSG_NONE || message.type > MSG_RESET) return handled;
-    Dispatch(message);
+    const bool taken = TakeSerialMessage(messages_, &message) && message.type != MSG_NONE && message.type <= MSG_RESET;
+    // A reset is handled before the hosts of the connections it voids are
+    // read again.
+    if (taken) Dispatch(message);
+    hosts_.Service();
+    if (!taken) {
+      HandleLinkLosses();
+      return handled;
+    }
     handled = true;
+  }
+}
+
+void TSerialSession::DropAbandonedMessage() {
+  size_t start = 0;
+  for (;;) {
+    const size_t left = messages_.Length() - start;
+    if (left < 2) break;
+    const size_t whole = 2 + ((size_t{messages_[start]} << 8) | messages_[start + 1]);
+    if (left < whole) break;
+    start += whole;
+  }
+  const size_t received = messages_.Length() - start;
+  if (received == 0) return;
+  const TByteBuffer part = messages_.Sub(start);
+  messages_ = messages_.Sub(0, start);
+  const size_t length = received >= 2 ? 2 + ((size_t{part[0]} << 8) | part[1]) : 0;
+  // Type and id are there from the seventh byte on.
+  constexpr size_t kHead = 7;
+  const uint32_t id = received >= kHead ? (uint32_t{part[3]} << 24) | (uint32_t{part[4]} << 16) |
+                                              (uint32_t{part[5]} << 8) | part[6]
+                                        : 0;
+  trace_.MessageAbandoned(id, received, length);
+  if (received >= kHead) CloseLost(part[2], id, true, THostClose::MessageLost);
+}
+
+void TSerialSession::CloseLost(uint8_t type, uint32_t id, bool fromFarEnd, THostClose why) {
+  if (type == MSG_NONE || type >= MSG_RESET) return;
+  const bool request = type == MSG_CONNECT || type == MSG_LISTEN || type == MSG_CLOSE || type == MSG_DATA_TO_HOST;
+  // The far end's requests and this side's answers belong to host
+  // connections; the rest to this side's clients.
+  if (request == fromFarEnd) {
+    hosts_.Drop(id, why);
+    return;
+  }
+  auto client = clients_.find(id);
+  if (client != clients_.end()) client->second->MarkClosed();
+}
+
+void TSerialSession::HandleLinkLosses() {
+  if (link_.TakeReopened()) {
+    // The far end hears this side's reset: every connection of the link
+    // before is void on both sides.
+    for (auto& client : clients_) client.second->MarkClosed();
+    hosts_.CloseAll(THostClose::LinkReopened);
+  }
+  TByteBuffer dropped = link_.TakeDropped();
+  std::set<uint32_t> closed;
+  TSerialMessage message;
+  while (TakeSerialMessage(dropped, &message)) {
+    if (closed.insert(message.id).second) CloseLost(message.type, message.id, false, THostClose::LinkDown);
   }
 }
 

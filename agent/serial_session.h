@@ -55,6 +55,17 @@ class TSerialSession : public ISerialMessageSender {
  private:
   void Dispatch(const TSerialMessage& message);
   void HandleReset();
+  // The far end's link gave up the message it was sending (it fell silent
+  // in the middle): what came of it is dropped, and the connection whose
+  // stream now has a hole is closed both ways.
+  void DropAbandonedMessage();
+  // Messages this side's link dropped, and its own reopening: the far end
+  // never learns of them unless told, so each connection that lost a
+  // message is closed both ways, and on a reopen every one.
+  void HandleLinkLosses();
+  // Closes the connection a lost message of the type belonged to: a host
+  // connection, reported closed to the far end, or a client connection.
+  void CloseLost(uint8_t type, uint32_t id, bool fromFarEnd, THostClose why);
 
   ISerialEnvironment& environment_;
   IAgentTrace& trace_;

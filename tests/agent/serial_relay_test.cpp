@@ -217,7 +217,8 @@ TEST_F(SerialRelay, AFarEndThatOpensItsLinkAnewGetsAFreshStreamBothWays) {
   Ask(MSG_CONNECT, 7, port);
   ASSERT_TRUE(Hear(MSG_STATUS, 7));
   ASSERT_TRUE(PollUntil([&] { return flooding->GetState() == CONNECTION_CONNECTED; }));
-  const std::string flood(20000, 'h');
+  // Well above what the agent keeps queued for the link.
+  const std::string flood(4 * THostConnectionTable::kMaxBacklog, 'h');
   size_t sent = 0;
   ASSERT_TRUE(PollUntil([&] {
     const int32_t n = flooding->Send(flood.data() + sent, static_cast<uint32_t>(flood.size() - sent));
