@@ -257,6 +257,91 @@ TEST_F(SerialRelay, AFarEndThatOpensItsLinkAnewGetsAFreshStreamBothWays) {
   EXPECT_TRUE(PeerHasClosed(*flooding));
 }
 
+// The PIN pad's acknowledgement of a frame is lost on the line, and the agent
+// gives the frame up with the host data queued behind it. A connection whose
+// data went is closed both ways; and when the frame ended or began in the
+// middle of a message, which the PIN pad may hold half of, the agent opens
+// its link anew rather than let its next message continue that half.
+TEST_F(SerialRelay, DataTheLinkGivesUpClosesItsConnectionAndLeavesNoHalfMessage) {
+  // A PIN pad that knows the reset that opens a link.
+  pinpad.Link().SendOpening(Message(MSG_RESET, 0).Serialize());
+  for (int i = 0; i < 4; ++i) Turn();
+  heard.clear();
+  uint16_t port = 0;
+  auto host = Host(&port);
+  ASSERT_TRUE(host);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+  ASSERT_TRUE(PollUntil([&] { return host->GetState() == CONNECTION_CONNECTED; }));
+  auto turnAWhile = [&] {
+    for (int i = 0; i < 20; ++i) {
+      Turn();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+
+  // The last frame of a short answer goes unacknowledged; the next answer
+  // waits behind it and goes with it.
+  ASSERT_EQ(5, host->Send("first", 5));
+  ASSERT_TRUE(Hear(MSG_DATA_TO_CLIENT, 7));
+  line->ToAgent().clear();
+  ASSERT_EQ(4, host->Send("next", 4));
+  turnAWhile();
+  now += TSerialLink::kAckTimeout + 100;
+  EXPECT_TRUE(Hear(MSG_CLOSED, 7)) << "the PIN pad waits for an answer that never comes";
+  EXPECT_TRUE(PeerHasClosed(*host));
+  for (const auto& message : heard) EXPECT_NE(MSG_DATA_TO_CLIENT, message.type);
+
+  // An acknowledgement lost in the middle of a long answer.
+  auto second = Host(&port);
+  ASSERT_TRUE(second);
+  Ask(MSG_CONNECT, 8, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 8));
+  ASSERT_TRUE(PollUntil([&] { return second->GetState() == CONNECTION_CONNECTED; }));
+  const std::string answer(3000, 'a');
+  ASSERT_EQ(3000, second->Send(answer.data(), 3000));
+  for (int frames = 0; frames < 3;) {
+    agent.Poll();
+    if (!line->FromAgent().empty()) {
+      pinpad.Receive();
+      ++frames;
+    }
+  }
+  line->ToAgent().clear();
+  now += TSerialLink::kAckTimeout + 100;
+  heard.clear();
+  EXPECT_TRUE(Hear(MSG_RESET, 0)) << "the PIN pad is left with half a message";
+  EXPECT_TRUE(PeerHasClosed(*second));
+  for (const auto& message : heard) EXPECT_EQ(MSG_NONE, message.type) << "after the reset: " << int{message.type};
+  auto third = Host(&port);
+  ASSERT_TRUE(third);
+  Ask(MSG_CONNECT, 9, port);
+  EXPECT_TRUE(Hear(MSG_STATUS, 9)) << "the link opened anew carries new connections";
+}
+
+// The line stalls while the PIN pad uploads: its link gives up the rest of
+// the message it was sending and goes on with the next. The host must get
+// neither the cut message nor the next one as its continuation.
+TEST_F(SerialRelay, AMessageTheFarEndsLinkGaveUpInTheMiddleNeverReachesTheHost) {
+  uint16_t port = 0;
+  auto host = Host(&port);
+  ASSERT_TRUE(host);
+  Ask(MSG_CONNECT, 7, port);
+  ASSERT_TRUE(Hear(MSG_STATUS, 7));
+  ASSERT_TRUE(PollUntil([&] { return host->GetState() == CONNECTION_CONNECTED; }));
+
+  Ask(MSG_DATA_TO_HOST, 7, 0, std::string(600, 'p'));
+  agent.Poll();       // the first frame, acknowledged
+  pinpad.Receive();   // the second goes out
+  line->ToAgent().clear();
+  now += TSerialLink::kAckTimeout + 100;
+  pinpad.Receive();
+  EXPECT_TRUE(pinpad.Link().IsDown()) << "the PIN pad's link has not given up";
+  Ask(MSG_DATA_TO_HOST, 7, 0, std::string(400, 'n'));
+  EXPECT_TRUE(Hear(MSG_CLOSED, 7));
+  EXPECT_EQ("", ReadAll(*host, 1)) << "bytes the PIN pad never sent in this order reached the host";
+}
+
 TEST_F(SerialRelay, ListenReportsThePeerThenRelaysLikeAConnect) {
   uint16_t port = 0;
   // Finds a free port; the interface keeps the listening socket for the agent.

@@ -49,7 +49,9 @@ TSerialMessage Message(uint8_t type, uint32_t id) {
 }
 
 std::vector<TSerialMessage> SerialFarEnd::Receive() {
-  stream_.Append(link_.TakeReceived());
+  const TByteBuffer received = link_.TakeReceived();
+  if (link_.TakeFarEndReopened()) stream_.Clear();
+  stream_.Append(received);
   std::vector<TSerialMessage> messages;
   TSerialMessage message;
   while (TakeSerialMessage(stream_, &message)) messages.push_back(message);
