@@ -4,7 +4,10 @@ THostConnectionTable::THostConnectionTable(ISerialEnvironment& environment, ISer
                                            IAgentTrace& trace)
     : environment_(environment), sender_(sender), trace_(trace) {}
 
-THostConnectionTable::~THostConnectionTable() { CloseAll(THostClose::PortClosed); }
+THostConnectionTable::~THostConnectionTable() {
+  CloseAll(THostClose::PortClosed);
+  for (TClosingHost& closing : closing_) EndClosing(closing, THostClose::PortClosed);
+}
 
 void THostConnectionTable::SendClosed(uint32_t id) {
   TSerialMessage closed;
@@ -35,7 +38,9 @@ void THostConnectionTable::Open(const TSerialMessage& request) {
   IConnection* connection = nullptr;
   // Opened by the agent's loop with the serial link; not opened here.
   auto* network = dynamic_cast<INetworkInterface*>(environment_.GetDevice(DEVICE_ETHERNET, 0));
-  if (network) {
+  if (connections_.size() + closing_.size() >= kMaxConnections) {
+    result = TResult(RESULT_SOCKET_NO_SOCKET);
+  } else if (network) {
     if (request.type == MSG_CONNECT) {
       TNetAddress target;
       target.address = request.address;
@@ -69,7 +74,43 @@ void THostConnectionTable::Drop(uint32_t id, THostClose why) {
 
 void THostConnectionTable::Close(uint32_t id) {
   auto found = connections_.find(id);
-  if (found != connections_.end()) Forget(found, THostClose::ByPinpad);
+  if (found == connections_.end()) return;
+  if (found->second.unsent.Empty()) {
+    Forget(found, THostClose::ByPinpad);
+    return;
+  }
+  // Everything the far end sent before its close is the host's.
+  closing_.push_back({id, std::move(found->second), std::unique_ptr<ITimer>(environment_.CreateTimer(kCloseFlushTime))});
+  connections_.erase(found);
+}
+
+void THostConnectionTable::EndClosing(TClosingHost& closing, THostClose why) {
+  THostConnection& host = closing.host;
+  if (!host.unsent.Empty()) trace_.DataUndelivered(closing.id, host.unsent.Length());
+  // What the host sent meanwhile is read away: a socket closed with bytes
+  // unread is reset, and a reset may cost the host the end of what it got.
+  uint8_t buffer[kMaxChunk];
+  for (size_t drained = 0; drained < kMaxUnsent;) {
+    const int32_t n = host.connection->Receive(buffer, kMaxChunk);
+    if (n <= 0) break;
+    drained += static_cast<size_t>(n);
+  }
+  trace_.ConnectionClosed(closing.id, why, host.connection->GetLastResult(), host.toHost, host.toFarEnd);
+  host.connection.reset();
+}
+
+void THostConnectionTable::ServiceClosing() {
+  for (auto it = closing_.begin(); it != closing_.end();) {
+    THostClose why = THostClose::ByPinpad;
+    const bool open = Flush(it->host, &why);
+    if (open && !it->host.unsent.Empty() && !it->deadline->IsExpired()) {
+      ++it;
+      continue;
+    }
+    if (open && !it->host.unsent.Empty()) why = THostClose::FlushTimedOut;
+    EndClosing(*it, why);
+    it = closing_.erase(it);
+  }
 }
 
 bool THostConnectionTable::Flush(THostConnection& host, THostClose* why) {
@@ -135,9 +176,15 @@ void THostConnectionTable::Watch(IIoWait& wait) {
       socket->Watch(wait, room, !host.unsent.Empty());
     }
   }
+  for (TClosingHost& closing : closing_) {
+    if (auto* socket = dynamic_cast<IWaitable*>(closing.host.connection.get())) socket->Watch(wait, false, true);
+    const uint32_t elapsed = closing.deadline->GetElapsed();
+    wait.Within(elapsed >= kCloseFlushTime ? 0 : kCloseFlushTime - elapsed);
+  }
 }
 
 void THostConnectionTable::Service() {
+  if (!closing_.empty()) ServiceClosing();
   auto it = connections_.lower_bound(passStart_);
   for (size_t left = connections_.size(); left != 0; --left, ++it) {
     if (it == connections_.end()) it = connections_.begin();

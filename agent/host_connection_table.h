@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include "agent_trace.h"
@@ -35,10 +36,13 @@ class THostConnectionTable {
   THostConnectionTable& operator=(const THostConnectionTable&) = delete;
 
   // MSG_CONNECT or MSG_LISTEN: a new connection under the id, replacing one
-  // in use. Failure at once is reported with MSG_STATUS; success later, by
+  // in use. Failure at once is reported with MSG_STATUS, also when
+  // kMaxConnections are open (RESULT_SOCKET_NO_SOCKET); success later, by
   // Service, once the socket is connected.
   void Open(const TSerialMessage& request);
-  // MSG_CLOSE: closes the connection without an answer.
+  // MSG_CLOSE: closes the connection without an answer, once the host has
+  // taken what the far end sent before the close (kCloseFlushTime at most);
+  // the id is free at once.
   void Close(uint32_t id);
   // MSG_DATA_TO_HOST: writes the data to the connection's socket.
   void Deliver(const TSerialMessage& message);
@@ -54,7 +58,8 @@ class THostConnectionTable {
   // Closes the connection when it is open, and reports it closed to the far
   // end in any case: the far end lost part of its stream.
   void Drop(uint32_t id, THostClose why);
-  // Closes every connection without reporting it to the far end.
+  // Closes every connection without reporting it to the far end; those
+  // closing already go on delivering.
   void CloseAll(THostClose why);
   bool Has(uint32_t id) const { return connections_.count(id) != 0; }
 
@@ -69,6 +74,11 @@ class THostConnectionTable {
   // Data the far end sent that a socket has not taken. A socket that stays
   // behind by more than this is closed: the stream cannot be kept whole.
   static constexpr size_t kMaxUnsent = 65536;
+  // Connections at once, those still delivering after the far end's close
+  // among them; each holds a socket and up to kMaxUnsent bytes.
+  static constexpr size_t kMaxConnections = 256;
+  // How long a connection the far end closed may take to deliver the rest.
+  static constexpr uint32_t kCloseFlushTime = 30000;
 
  private:
   // Writes what the socket can take; false, with the reason, when the
@@ -81,10 +91,22 @@ class THostConnectionTable {
   // Forgets a connection, closing its socket.
   void Forget(std::map<uint32_t, THostConnection>::iterator entry, THostClose why);
 
+  // A connection the far end closed while data for its host was waiting.
+  struct TClosingHost {
+    uint32_t id;
+    THostConnection host;
+    std::unique_ptr<ITimer> deadline;
+  };
+  // Writes what the closing hosts take; closes those done or out of time.
+  void ServiceClosing();
+  // Closes the socket of a closing host, tracing what did not reach it.
+  void EndClosing(TClosingHost& closing, THostClose why);
+
   ISerialEnvironment& environment_;
   ISerialMessageSender& sender_;
   IAgentTrace& trace_;
   std::map<uint32_t, THostConnection> connections_;
+  std::list<TClosingHost> closing_;
   // Where the next pass starts: the id after the last one relayed.
   uint32_t passStart_ = 0;
 };

@@ -466,9 +466,12 @@ class SlowSender : public ISerialMessageSender {
 
 class TrickleConnection : public IConnection {
  public:
-  explicit TrickleConnection(std::string& written) : written_(written) {}
+  // The host stops taking once it has capacity bytes.
+  explicit TrickleConnection(std::string& written, const size_t& capacity = kUnbounded)
+      : written_(written), capacity_(capacity) {}
   int32_t Send(const void* data, uint32_t length) override {
-    const uint32_t taken = length < 3 ? length : 3;
+    const size_t room = capacity_ > written_.size() ? capacity_ - written_.size() : 0;
+    const uint32_t taken = static_cast<uint32_t>(std::min<size_t>({length, 3, room}));
     written_.append(static_cast<const char*>(data), taken);
     return static_cast<int32_t>(taken);
   }
@@ -477,18 +480,22 @@ class TrickleConnection : public IConnection {
   int32_t GetState() override { return CONNECTION_CONNECTED; }
   TResult GetLastResult() override { return TResult(); }
 
+  static constexpr size_t kUnbounded = SIZE_MAX;
+
  private:
   std::string& written_;
+  const size_t& capacity_;
 };
 
 class TrickleNetwork : public TReadyNetworkDouble {
  public:
   TResult Connect(const TNetAddress&, IConnection** out) override {
-    *out = new TrickleConnection(written);
+    *out = new TrickleConnection(written, capacity);
     return TResult();
   }
   TResult Listen(uint16_t, IConnection**) override { return TResult(RESULT_SOCKET_LISTEN_FAILED); }
   std::string written;
+  size_t capacity = TrickleConnection::kUnbounded;
 };
 
 // Data bytes of the id in the messages sent from the index on.
@@ -586,6 +593,59 @@ TEST(SerialHostTable, DataTheSocketCannotTakeAtOnceFollowsInOrder) {
   }
   for (int i = 0; i < 10; ++i) table.Service();
   EXPECT_EQ("first-second-third", network.written);
+}
+
+// The PIN pad closes right after sending to a host that takes its data
+// slowly: what came before the close still reaches the host, within a bound
+// of time, and what does not is traced. Connections count, closing ones
+// among them, up to a bound past which the PIN pad is told there is no socket.
+TEST(SerialHostTable, APinpadsCloseDeliversWhatCameBeforeItAndConnectionsAreBounded) {
+  uint32_t now = 0;
+  FakeSerialEnvironment environment(now);
+  TrickleNetwork network;
+  environment.Put(DEVICE_ETHERNET, 0, &network);
+  SlowSender sender;
+  TFilesTempDir folder;
+  TAgentTraceFile trace(&folder.Files(), nullptr);
+  trace.SetLevel(1);
+  THostConnectionTable table(environment, sender, trace);
+  auto send = [&](uint32_t id, const std::string& text) {
+    TSerialMessage data = Message(MSG_DATA_TO_HOST, id);
+    data.data = TByteBuffer(text);
+    table.Deliver(data);
+  };
+
+  table.Open(Message(MSG_CONNECT, 1));
+  send(1, "first-");
+  send(1, "second-third");
+  table.Close(1);
+  EXPECT_FALSE(table.Has(1)) << "the id is free at once";
+  for (int i = 0; i < 10; ++i) table.Service();
+  EXPECT_EQ("first-second-third", network.written);
+
+  network.capacity = network.written.size() + 4;
+  table.Open(Message(MSG_CONNECT, 2));
+  send(2, "0123456789");
+  table.Close(2);
+  table.Service();
+  now += THostConnectionTable::kCloseFlushTime;
+  table.Service();
+  EXPECT_TRUE(FoundInOrder(folder.Read("agent-trace.txt"),
+                           {"connection 1: closed by the PIN pad; 18 bytes to the host",
+                            "connection 2: 6 bytes of the PIN pad's data did not reach the host",
+                            "connection 2: closed by the PIN pad; the host did not take the rest of its data in time; "
+                            "4 bytes to the host"}));
+
+  for (uint32_t id = 100; id < 100 + THostConnectionTable::kMaxConnections; ++id) {
+    table.Open(Message(MSG_CONNECT, id));
+  }
+  sender.sent.clear();
+  table.Open(Message(MSG_CONNECT, 99));
+  ASSERT_EQ(1u, sender.sent.size());
+  EXPECT_EQ(MSG_STATUS, sender.sent[0].type);
+  EXPECT_EQ(RESULT_SOCKET_NO_SOCKET, sender.sent[0].code);
+  table.Open(Message(MSG_CONNECT, 100));
+  EXPECT_TRUE(table.Has(100)) << "a replacing request is no new connection";
 }
 
 // A host connection that notes, each time the agent looks at it, whether the
