@@ -16,13 +16,17 @@ constexpr DWORD kQueueSize = 8192;
 
 // A read has no time-outs: it ends once it has all the bytes it asked for.
 // The port is read only for bytes the driver already holds, so such reads
-// end at once; the one read that is left open asks for the bytes a waiting
-// loop needs, and its event wakes the loop when they are there. (Windows and
+// end at once; the one read that is left open asks for a single byte, and
+// its event wakes a waiting loop when the next byte comes. (Windows and
 // Wine agree on this; they differ on the time-outs that would make a read
-// end at its first byte.) A write ends when the driver has taken every byte
-// or when its time-out has passed: the write budget, or the short wait of a
-// line that has stalled. A write time-out of 0 would mean none at all, and a
-// stalled driver would hold the write (and the agent) for ever.
+// end at its first byte.) A loop that needs more bytes sleeps for the time
+// the line takes to bring them instead of reading for all of them: a count
+// taken from the line, such as a frame's length byte, may never come, and a
+// read left open for it would hold back every byte after it.
+// A write ends when the driver has taken every byte or when its time-out has
+// passed: the write budget, or the short wait of a line that has stalled. A
+// write time-out of 0 would mean none at all, and a stalled driver would hold
+// the write (and the agent) for ever.
 COMMTIMEOUTS Timeouts(bool stalled) {
   return {0, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
 }
@@ -149,11 +153,7 @@ class TWinRS232Connection : public TRS232Connection {
   void WatchDevice(IIoWait& wait, size_t count) override {
     if (chunkTaken_ == chunkLength_ && !read_.pending) {
       DWORD waiting = 0;
-      if (!BytesWaiting(&waiting)) return;
-      if (waiting >= count || !StartRead(static_cast<DWORD>(count))) {
-        wait.Within(0);
-        return;
-      }
+      if (!BytesWaiting(&waiting) || !WaitForLineTime(wait, count, waiting) || !StartRead(1)) return;
     }
     if (chunkTaken_ < chunkLength_ || read_.Done()) {
       wait.Within(0);
