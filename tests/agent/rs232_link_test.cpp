@@ -266,6 +266,36 @@ TEST_F(RS232Link, AFrameCutShortEndsAtTheNextDelimiter) {
   EXPECT_EQ(ack.substr(1, ack.size() - 2), nextFrame()) << "the acknowledgement after it";
 }
 
+// A device that goes away (an adapter pulled out) fails the port: its reads
+// and writes fail, it answers closed, so that it is opened anew, and a loop
+// that watches it sleeps out its waits instead of waking on it.
+TEST_F(RS232Link, APortWhoseDeviceWentAwayAnswersClosed) {
+  if (!line_->WhyNotCut().empty()) GTEST_SKIP() << line_->WhyNotCut();
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  auto* port = dynamic_cast<IWaitable*>(nearEnd.get());
+  ASSERT_NE(port, nullptr);
+  TIoWait wait;
+  auto wakes = [&](uint32_t limit) {
+    wait.Begin(limit);
+    port->Watch(wait, true, false);
+    return wait.Wait();
+  };
+  EXPECT_FALSE(wakes(10)) << "a quiet line, watched as the device goes";
+  line_->Cut();
+
+  char byte = 0;
+  int32_t read = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRS232QuietGiveUpMs);
+  while ((read = nearEnd->Receive(&byte, 1)) == 0 && std::chrono::steady_clock::now() < deadline) wakes(20);
+  EXPECT_EQ(-1, read);
+  EXPECT_EQ(CONNECTION_CLOSED, nearEnd->GetState());
+  EXPECT_EQ(-1, nearEnd->Send("x", 1));
+  EXPECT_FALSE(wakes(50)) << "a failed device watched";
+  EXPECT_EQ(-1, nearEnd->Receive(&byte, 1));
+  EXPECT_EQ(CONNECTION_CLOSED, nearEnd->GetState());
+}
+
 TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {
   namespace fs = std::filesystem;
   const std::string folder = "rs232-log-" + std::to_string(line_->Port());
