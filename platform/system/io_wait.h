@@ -17,9 +17,9 @@ class IIoWait {
  public:
   virtual ~IIoWait() = default;
   // The socket has something to read, a peer to accept, or has closed or
-  // failed; with writable, also when it can take data or its connect has
-  // come through.
-  virtual void WatchSocket(TSocket socket, bool readable, bool writable) = 0;
+  // failed; with writable, also when it can take data; while it is
+  // connecting, also when its connect has come through or failed.
+  virtual void WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) = 0;
   virtual void WatchObject(TWaitObject object) = 0;
   // The wait lasts at most this long from now: 0 when something is ready
   // already, such as bytes a connection has read ahead.
@@ -55,7 +55,7 @@ class TIoWait : public IIoWait {
   // Starts the next wait, which lasts at most this long; forgets what the
   // last one watched.
   void Begin(uint32_t milliseconds);
-  void WatchSocket(TSocket socket, bool readable, bool writable) override;
+  void WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) override;
   void WatchObject(TWaitObject object) override;
   void Within(uint32_t milliseconds) override;
   // Waits until something watched is ready or the time is up; true when

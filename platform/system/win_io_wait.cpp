@@ -32,7 +32,7 @@ void TIoWait::Begin(uint32_t milliseconds) {
   platform_->objects.clear();
 }
 
-void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable) {
+void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) {
   TPlatform& platform = *platform_;
   if (platform.socketEvent == WSA_INVALID_EVENT || platform.sockets.size() >= kMaxObjects) {
     Within(1);
@@ -41,10 +41,12 @@ void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable) {
   if (platform.sockets.empty()) WSAResetEvent(platform.socketEvent);
   // Selecting records the events that hold already (data waiting, room to
   // write, a peer to accept), so nothing that happened before the wait is
-  // missed. A connect, come through or failed, is FD_CONNECT, which also
-  // holds for ever after: asked for only with room to write, which a
-  // connected socket has anyway. A reset is FD_CLOSE.
-  const long events = FD_CLOSE | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE | FD_CONNECT : 0);
+  // missed, and room that comes during the wait is FD_WRITE too. A connect,
+  // come through or failed, is FD_CONNECT, which a connected socket records
+  // again at every selection: asked for only while the socket connects, or
+  // a socket without room would end every wait at once. A reset is FD_CLOSE.
+  const long events = FD_CLOSE | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE : 0) |
+                      (connecting ? FD_CONNECT : 0);
   const SOCKET handle = static_cast<SOCKET>(socket);
   if (WSAEventSelect(handle, platform.socketEvent, events) != 0) {
     Within(1);
