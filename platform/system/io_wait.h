@@ -43,8 +43,12 @@ class IWaitable {
 };
 
 // The platform's wait: poll() on Linux; WaitForMultipleObjects on Windows,
-// with the sockets signalling one event through WSAEventSelect. One object
-// serves wait after wait, so that what it holds is made once.
+// with the sockets signalling one event through WSAEventSelect. Any number
+// of sockets can be watched; on Windows at most 63 objects besides them
+// (the system's wait takes 64 handles, the sockets' event among them), and
+// a wait with more is cut to a millisecond so that nothing waits long
+// unseen. One object serves wait after wait, so that what it holds is made
+// once.
 class TIoWait : public IIoWait {
  public:
   TIoWait();
@@ -61,10 +65,6 @@ class TIoWait : public IIoWait {
   // Waits until something watched is ready or the time is up; true when
   // something was ready. A signal or a stray wake-up may end it early.
   bool Wait();
-
-  // More objects than this in one wait are not watched; the wait is then
-  // cut to a millisecond so that nothing waits long unseen.
-  static constexpr size_t kMaxObjects = 60;
 
  private:
   class TPlatform;

@@ -20,10 +20,6 @@ void TIoWait::Begin(uint32_t milliseconds) {
 }
 
 void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool) {
-  if (platform_->watched.size() >= kMaxObjects) {
-    Within(1);
-    return;
-  }
   // Errors and hang-ups wake poll() whatever is asked for; a connect that
   // comes through makes the socket writable.
   const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
@@ -31,10 +27,6 @@ void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool) {
 }
 
 void TIoWait::WatchObject(TWaitObject object) {
-  if (platform_->watched.size() >= kMaxObjects) {
-    Within(1);
-    return;
-  }
   platform_->watched.push_back({static_cast<int>(object), POLLIN, 0});
 }
 

@@ -5,8 +5,17 @@
 
 #include "system/io_wait.h"
 
-// The watched sockets all signal one event: which of them woke the wait does
-// not matter, since the waiting loop looks at every one of them afterwards.
+namespace {
+
+// WaitForMultipleObjects takes this many handles, the sockets' event among
+// them.
+constexpr size_t kMaxObjects = MAXIMUM_WAIT_OBJECTS - 1;
+
+}  // namespace
+
+// The watched sockets all signal one event, so that there can be any number
+// of them: which of them woke the wait does not matter, since the waiting
+// loop looks at every one of them afterwards.
 class TIoWait::TPlatform {
  public:
   TPlatform() : socketEvent(WSACreateEvent()) {}
@@ -19,6 +28,8 @@ class TIoWait::TPlatform {
   WSAEVENT socketEvent;
   std::vector<SOCKET> sockets;
   std::vector<HANDLE> objects;
+  // What a wait hands to WaitForMultipleObjects, kept from wait to wait.
+  std::vector<HANDLE> handles;
 };
 
 TIoWait::TIoWait() : platform_(new TPlatform) {}
@@ -34,7 +45,7 @@ void TIoWait::Begin(uint32_t milliseconds) {
 
 void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) {
   TPlatform& platform = *platform_;
-  if (platform.socketEvent == WSA_INVALID_EVENT || platform.sockets.size() >= kMaxObjects) {
+  if (platform.socketEvent == WSA_INVALID_EVENT) {
     Within(1);
     return;
   }
@@ -72,7 +83,8 @@ bool TIoWait::Wait() {
   TPlatform& platform = *platform_;
   bool ready = readyNow_;
   if (!ready) {
-    std::vector<HANDLE> handles;
+    std::vector<HANDLE>& handles = platform.handles;
+    handles.clear();
     if (!platform.sockets.empty()) handles.push_back(platform.socketEvent);
     handles.insert(handles.end(), platform.objects.begin(), platform.objects.end());
     if (handles.empty()) {

@@ -193,4 +193,34 @@ TEST_F(SocketConnection, WakesAWaitForWhatItIsWatchedFor) {
   EXPECT_FALSE(wait.Wait()) << "a short wait with nothing watched runs out";
 }
 
+// One wait serves as many connections as the agent relays: the last of
+// hundreds of quiet ones wakes it.
+TEST_F(SocketConnection, OneWaitWatchesHundredsOfConnections) {
+  constexpr size_t kConnections = 300;
+  uint16_t port = 0;
+  std::unique_ptr<IConnection> listener = ListenOnFreePort(network_.get(), &port);
+  ASSERT_NE(listener, nullptr);
+  std::vector<std::unique_ptr<IConnection>> clients;
+  std::vector<std::unique_ptr<IConnection>> servers;
+  for (size_t i = 0; i < kConnections; ++i) {
+    clients.push_back(ConnectTo(network_.get(), port));
+    ASSERT_NE(clients.back(), nullptr);
+    IConnection* server = nullptr;
+    ASSERT_TRUE(network_->Listen(port, &server).Succeeded());
+    servers.emplace_back(server);
+    ASSERT_TRUE(PollUntil([&] {
+      return clients.back()->GetState() == CONNECTION_CONNECTED && servers.back()->GetState() == CONNECTION_CONNECTED;
+    }));
+  }
+  TIoWait wait;
+  auto wakes = [&](uint32_t limit) {
+    wait.Begin(limit);
+    for (auto& client : clients) dynamic_cast<IWaitable&>(*client).Watch(wait, true, false);
+    return wait.Wait();
+  };
+  EXPECT_FALSE(wakes(50)) << "all quiet";
+  ASSERT_TRUE(SendAll(servers.back().get(), "x"));
+  EXPECT_TRUE(wakes(20000)) << "data for the last connection";
+}
+
 }  // namespace
