@@ -56,14 +56,16 @@ bool TSerialFramer::ReadFrame(TByteBuffer* content) {
   uint8_t byte = 0;
   while (port_->Receive(&byte, 1) > 0) {
     if (byte == kEnd) {
-      if (inFrame_ && !raw_.Empty()) {
-        inFrame_ = false;
+      // A delimiter also opens the frame after the one it closes: a frame
+      // cut short (its sender restarted in the middle of it) ends at the
+      // next frame's opening delimiter, and that frame is not lost with it.
+      // Back-to-back delimiters only open the frame again.
+      inFrame_ = true;
+      if (!raw_.Empty()) {
         *content = Unescape(raw_);
         raw_.Clear();
         return true;
       }
-      // Back-to-back delimiters only open the frame again.
-      inFrame_ = true;
     } else if (inFrame_) {
       if (raw_.Length() >= kMaxRawFrame) {
         inFrame_ = false;

@@ -8,7 +8,8 @@
 
 // Frame delimiting and byte stuffing on the PIN pad's serial line: a frame is
 // 0xC0, the escaped content, 0xC0; inside it 0xC0 travels as 0xDB 0xDC and
-// 0xDB as 0xDB 0xDD.
+// 0xDB as 0xDB 0xDD. Every delimiter ends what came before it and opens the
+// next frame.
 class TSerialFramer {
  public:
   // Takes the serial port connection; destroying the framer closes the port.

@@ -16,13 +16,17 @@ constexpr DWORD kQueueSize = 8192;
 
 // A read has no time-outs: it ends once it has all the bytes it asked for.
 // The port is read only for bytes the driver already holds, so such reads
-// end at once; the one read that is left open asks for the bytes a waiting
-// loop needs, and its event wakes the loop when they are there. (Windows and
+// end at once; the one read that is left open asks for a single byte, and
+// its event wakes a waiting loop when the next byte comes. (Windows and
 // Wine agree on this; they differ on the time-outs that would make a read
-// end at its first byte.) A write ends when the driver has taken every byte
-// or when its time-out has passed: the write budget, or the short wait of a
-// line that has stalled. A write time-out of 0 would mean none at all, and a
-// stalled driver would hold the write (and the agent) for ever.
+// end at its first byte.) A loop that needs more bytes sleeps for the time
+// the line takes to bring them instead of reading for all of them: a count
+// taken from the line, such as a frame's length byte, may never come, and a
+// read left open for it would hold back every byte after it.
+// A write ends when the driver has taken every byte or when its time-out has
+// passed: the write budget, or the short wait of a line that has stalled. A
+// write time-out of 0 would mean none at all, and a stalled driver would hold
+// the write (and the agent) for ever.
 COMMTIMEOUTS Timeouts(bool stalled) {
   return {0, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
 }
@@ -102,17 +106,18 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
   int32_t WriteRaw(const void* data, uint32_t length) override {
+    if (DeviceFailed()) return -1;
     const char* bytes = static_cast<const char*>(data);
     uint32_t written = 0;
     while (written < length) {
       DWORD count = 0;
       if (!WriteFile(port_, bytes + written, length - written, nullptr, &write_.overlapped) &&
           GetLastError() != ERROR_IO_PENDING) {
-        Fail(RESULT_RS232_IO_FAILED, LastError());
+        FailCall(GetLastError());
         return -1;
       }
       if (!GetOverlappedResult(port_, &write_.overlapped, &count, TRUE) && !IsTimeOut(GetLastError())) {
-        Fail(RESULT_RS232_IO_FAILED, LastError());
+        FailCall(GetLastError());
         return -1;
       }
       // A write that timed out ends with what the driver took: some bytes
@@ -129,6 +134,7 @@ class TWinRS232Connection : public TRS232Connection {
   }
 
   int32_t ReadRaw(void* buffer, uint32_t size) override {
+    if (DeviceFailed()) return -1;
     if (chunkTaken_ == chunkLength_) {
       if (!read_.pending) {
         DWORD waiting = 0;
@@ -147,13 +153,12 @@ class TWinRS232Connection : public TRS232Connection {
 
  protected:
   void WatchDevice(IIoWait& wait, size_t count) override {
+    // A failed device has nothing more to bring; watching it would only end
+    // waits early.
+    if (DeviceFailed()) return;
     if (chunkTaken_ == chunkLength_ && !read_.pending) {
       DWORD waiting = 0;
-      if (!BytesWaiting(&waiting)) return;
-      if (waiting >= count || !StartRead(static_cast<DWORD>(count))) {
-        wait.Within(0);
-        return;
-      }
+      if (!BytesWaiting(&waiting) || !WaitForLineTime(wait, count, waiting) || !StartRead(1)) return;
     }
     if (chunkTaken_ < chunkLength_ || read_.Done()) {
       wait.Within(0);
@@ -170,7 +175,7 @@ class TWinRS232Connection : public TRS232Connection {
     DWORD errors = 0;
     COMSTAT status = {};
     if (!ClearCommError(port_, &errors, &status)) {
-      Fail(RESULT_RS232_STATUS_FAILED, LastError());
+      FailDevice(RESULT_RS232_STATUS_FAILED, LastError());
       return false;
     }
     *waiting = status.cbInQue;
@@ -182,7 +187,7 @@ class TWinRS232Connection : public TRS232Connection {
     chunkTaken_ = chunkLength_ = 0;
     const DWORD asked = std::min<DWORD>(std::max<DWORD>(count, 1), sizeof chunk_);
     if (!ReadFile(port_, chunk_, asked, nullptr, &read_.overlapped) && GetLastError() != ERROR_IO_PENDING) {
-      Fail(RESULT_RS232_IO_FAILED, LastError());
+      FailCall(GetLastError());
       return false;
     }
     read_.pending = true;
@@ -194,13 +199,30 @@ class TWinRS232Connection : public TRS232Connection {
     read_.pending = false;
     DWORD count = 0;
     if (!GetOverlappedResult(port_, &read_.overlapped, &count, FALSE)) {
-      Fail(RESULT_RS232_IO_FAILED, LastError());
+      FailCall(GetLastError());
       return false;
     }
     chunkTaken_ = 0;
     chunkLength_ = count;
     return true;
   }
+
+  // A read or a write failed with error: the device has failed and the port
+  // is to be opened anew, unless the failure was an abort that clearing the
+  // port's errors undoes. This program cancels none of the port's I/O while
+  // it is open, so an abort is the driver's: one that aborts I/O on line
+  // errors (it refused the line settings and kept its own) takes I/O again
+  // once they are cleared; a device that went away fails that call too.
+  void FailCall(DWORD error) {
+    const int32_t code = static_cast<int32_t>(error);
+    if (error == ERROR_OPERATION_ABORTED && ClearCommError(port_, nullptr, nullptr)) {
+      Fail(RESULT_RS232_IO_FAILED, code);
+    } else {
+      FailDevice(RESULT_RS232_IO_FAILED, code);
+    }
+  }
+
+  bool DeviceFailed() { return GetState() == CONNECTION_CLOSED; }
 
   void SetStalled(bool stalled) {
     if (stalled == stalled_) return;

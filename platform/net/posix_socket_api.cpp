@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "net/socket_api.h"
 
 namespace {
@@ -78,7 +80,9 @@ TSocket AcceptSocket(TSocket socket, uint32_t* peerAddress) {
 }
 
 int SendOnSocket(TSocket socket, const void* data, uint32_t length) {
-  return static_cast<int>(::send(Handle(socket), data, length, MSG_NOSIGNAL));
+  const ssize_t sent = ::send(Handle(socket), data, length, MSG_NOSIGNAL);
+  if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  return static_cast<int>(sent);
 }
 
 int ReceiveOnSocket(TSocket socket, void* buffer, uint32_t size) {

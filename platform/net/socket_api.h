@@ -36,7 +36,8 @@ bool BindAndListen(TSocket socket, uint16_t port, int backlog);
 TSocket AcceptSocket(TSocket socket, uint32_t* peerAddress);
 
 // One send or recv: the byte count or -1. Sending to a peer that has gone
-// away answers -1 instead of raising a signal.
+// away answers -1 instead of raising a signal; a send that the socket has
+// no room for (it would block) answers 0.
 int SendOnSocket(TSocket socket, const void* data, uint32_t length);
 int ReceiveOnSocket(TSocket socket, void* buffer, uint32_t size);
 

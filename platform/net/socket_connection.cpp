@@ -55,7 +55,10 @@ int32_t TSocketConnection::Send(const void* data, uint32_t length) {
   if (error_) {
     return -1;
   }
-  if (!writable_) {
+  // A connected socket is offered the data even when it looks full: the
+  // send it refuses is what makes Windows signal room (FD_WRITE) again once
+  // room comes, so a wait for room that follows it wakes then.
+  if (!writable_ && state_ != CONNECTION_CONNECTED) {
     return 0;
   }
   if (!kAgentBuild && length > sendBufferSize_) {
@@ -138,13 +141,13 @@ bool TSocketConnection::WaitUntilReady(TConnectionWait what, uint32_t millisecon
 void TSocketConnection::Watch(IIoWait& wait, bool readable, bool writable) {
   switch (state_) {
     case CONNECTION_CONNECTING:
-      wait.WatchSocket(socket_, false, true);
+      wait.WatchSocket(socket_, false, true, true);
       return;
     case CONNECTION_LISTENING:
-      wait.WatchSocket(socket_, true, false);
+      wait.WatchSocket(socket_, true, false, false);
       return;
     case CONNECTION_CONNECTED:
-      if (readable || writable) wait.WatchSocket(socket_, readable, writable);
+      if (readable || writable) wait.WatchSocket(socket_, readable, writable, false);
       return;
     default:
       return;  // closed: nothing more can happen on it

@@ -74,7 +74,8 @@ TSocket AcceptSocket(TSocket socket, uint32_t* peerAddress) {
 
 int SendOnSocket(TSocket socket, const void* data, uint32_t length) {
   int result = ::send(Handle(socket), static_cast<const char*>(data), static_cast<int>(length), 0);
-  return result == SOCKET_ERROR ? -1 : result;
+  if (result != SOCKET_ERROR) return result;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
 int ReceiveOnSocket(TSocket socket, void* buffer, uint32_t size) {

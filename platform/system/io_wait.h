@@ -17,9 +17,9 @@ class IIoWait {
  public:
   virtual ~IIoWait() = default;
   // The socket has something to read, a peer to accept, or has closed or
-  // failed; with writable, also when it can take data or its connect has
-  // come through.
-  virtual void WatchSocket(TSocket socket, bool readable, bool writable) = 0;
+  // failed; with writable, also when it can take data; while it is
+  // connecting, also when its connect has come through or failed.
+  virtual void WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) = 0;
   virtual void WatchObject(TWaitObject object) = 0;
   // The wait lasts at most this long from now: 0 when something is ready
   // already, such as bytes a connection has read ahead.
@@ -43,8 +43,12 @@ class IWaitable {
 };
 
 // The platform's wait: poll() on Linux; WaitForMultipleObjects on Windows,
-// with the sockets signalling one event through WSAEventSelect. One object
-// serves wait after wait, so that what it holds is made once.
+// with the sockets signalling one event through WSAEventSelect. Any number
+// of sockets can be watched; on Windows at most 63 objects besides them
+// (the system's wait takes 64 handles, the sockets' event among them), and
+// a wait with more is cut to a millisecond so that nothing waits long
+// unseen. One object serves wait after wait, so that what it holds is made
+// once.
 class TIoWait : public IIoWait {
  public:
   TIoWait();
@@ -55,16 +59,12 @@ class TIoWait : public IIoWait {
   // Starts the next wait, which lasts at most this long; forgets what the
   // last one watched.
   void Begin(uint32_t milliseconds);
-  void WatchSocket(TSocket socket, bool readable, bool writable) override;
+  void WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) override;
   void WatchObject(TWaitObject object) override;
   void Within(uint32_t milliseconds) override;
   // Waits until something watched is ready or the time is up; true when
   // something was ready. A signal or a stray wake-up may end it early.
   bool Wait();
-
-  // More objects than this in one wait are not watched; the wait is then
-  // cut to a millisecond so that nothing waits long unseen.
-  static constexpr size_t kMaxObjects = 60;
 
  private:
   class TPlatform;

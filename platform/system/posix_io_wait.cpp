@@ -19,21 +19,14 @@ void TIoWait::Begin(uint32_t milliseconds) {
   platform_->watched.clear();
 }
 
-void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable) {
-  if (platform_->watched.size() >= kMaxObjects) {
-    Within(1);
-    return;
-  }
-  // Errors and hang-ups wake poll() whatever is asked for.
+void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool) {
+  // Errors and hang-ups wake poll() whatever is asked for; a connect that
+  // comes through makes the socket writable.
   const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
   platform_->watched.push_back({static_cast<int>(socket), events, 0});
 }
 
 void TIoWait::WatchObject(TWaitObject object) {
-  if (platform_->watched.size() >= kMaxObjects) {
-    Within(1);
-    return;
-  }
   platform_->watched.push_back({static_cast<int>(object), POLLIN, 0});
 }
 

@@ -5,8 +5,17 @@
 
 #include "system/io_wait.h"
 
-// The watched sockets all signal one event: which of them woke the wait does
-// not matter, since the waiting loop looks at every one of them afterwards.
+namespace {
+
+// WaitForMultipleObjects takes this many handles, the sockets' event among
+// them.
+constexpr size_t kMaxObjects = MAXIMUM_WAIT_OBJECTS - 1;
+
+}  // namespace
+
+// The watched sockets all signal one event, so that there can be any number
+// of them: which of them woke the wait does not matter, since the waiting
+// loop looks at every one of them afterwards.
 class TIoWait::TPlatform {
  public:
   TPlatform() : socketEvent(WSACreateEvent()) {}
@@ -19,6 +28,8 @@ class TIoWait::TPlatform {
   WSAEVENT socketEvent;
   std::vector<SOCKET> sockets;
   std::vector<HANDLE> objects;
+  // What a wait hands to WaitForMultipleObjects, kept from wait to wait.
+  std::vector<HANDLE> handles;
 };
 
 TIoWait::TIoWait() : platform_(new TPlatform) {}
@@ -32,19 +43,21 @@ void TIoWait::Begin(uint32_t milliseconds) {
   platform_->objects.clear();
 }
 
-void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable) {
+void TIoWait::WatchSocket(TSocket socket, bool readable, bool writable, bool connecting) {
   TPlatform& platform = *platform_;
-  if (platform.socketEvent == WSA_INVALID_EVENT || platform.sockets.size() >= kMaxObjects) {
+  if (platform.socketEvent == WSA_INVALID_EVENT) {
     Within(1);
     return;
   }
   if (platform.sockets.empty()) WSAResetEvent(platform.socketEvent);
   // Selecting records the events that hold already (data waiting, room to
   // write, a peer to accept), so nothing that happened before the wait is
-  // missed. A connect, come through or failed, is FD_CONNECT, which also
-  // holds for ever after: asked for only with room to write, which a
-  // connected socket has anyway. A reset is FD_CLOSE.
-  const long events = FD_CLOSE | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE | FD_CONNECT : 0);
+  // missed, and room that comes during the wait is FD_WRITE too. A connect,
+  // come through or failed, is FD_CONNECT, which a connected socket records
+  // again at every selection: asked for only while the socket connects, or
+  // a socket without room would end every wait at once. A reset is FD_CLOSE.
+  const long events = FD_CLOSE | (readable ? FD_READ | FD_ACCEPT : 0) | (writable ? FD_WRITE : 0) |
+                      (connecting ? FD_CONNECT : 0);
   const SOCKET handle = static_cast<SOCKET>(socket);
   if (WSAEventSelect(handle, platform.socketEvent, events) != 0) {
     Within(1);
@@ -70,7 +83,8 @@ bool TIoWait::Wait() {
   TPlatform& platform = *platform_;
   bool ready = readyNow_;
   if (!ready) {
-    std::vector<HANDLE> handles;
+    std::vector<HANDLE>& handles = platform.handles;
+    handles.clear();
     if (!platform.sockets.empty()) handles.push_back(platform.socketEvent);
     handles.insert(handles.end(), platform.objects.begin(), platform.objects.end());
     if (handles.empty()) {

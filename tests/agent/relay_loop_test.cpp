@@ -108,7 +108,7 @@ class FakeKeyboard : public IKeyboard {
 class FakeWait : public IIoWait {
  public:
   explicit FakeWait(uint32_t limit) : lasts(limit) {}
-  void WatchSocket(TSocket, bool, bool) override {}
+  void WatchSocket(TSocket, bool, bool, bool) override {}
   void WatchObject(TWaitObject) override {}
   void Within(uint32_t milliseconds) override { lasts = std::min(lasts, milliseconds); }
   uint32_t lasts;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <random>
@@ -13,6 +15,7 @@
 #include "files/file_system.h"
 #include "rs232_interface.h"
 #include "rs232_test_line.h"
+#include "serial_framer.h"
 #include "system/io_wait.h"
 
 // The serial port link of this build on a real line: a pseudo-terminal on
@@ -209,6 +212,88 @@ TEST_F(RS232Link, WakesAWaitWhenBytesArrive) {
   EXPECT_FALSE(wait.Wait()) << "one byte of the 299 still to come";
   line_->SendFar(frame.substr(2));
   EXPECT_EQ(frame.substr(1), ReceiveFromPort(*nearEnd, frame.size() - 1));
+}
+
+// A frame cut short (a byte lost, its length byte damaged, a PIN pad that
+// restarted in the middle of one) ends at the next delimiter, and the frames
+// after it come through once they have arrived, read as the relay loop reads
+// them: the port never waits for bytes that a length byte promised and the
+// line does not send.
+TEST_F(RS232Link, AFrameCutShortEndsAtTheNextDelimiter) {
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  TSerialFramer framer(nearEnd.release());
+  TIoWait wait;
+  // One relay turn after another until the condition holds; false when the
+  // line has been given long enough.
+  auto turnUntil = [&](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRS232QuietGiveUpMs);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      wait.Begin(20);
+      framer.Watch(wait);
+      wait.Wait();
+    }
+    return true;
+  };
+  auto nextFrame = [&] {
+    TByteBuffer frame;
+    turnUntil([&] { return framer.ReadFrame(&frame); });
+    return frame.ToString();
+  };
+  // The start of a frame that claims 255 payload bytes, taken in by the
+  // framer, which then waits for the rest for a turn.
+  auto sendCutFrame = [&](const std::string& start) {
+    line_->SendFar(start);
+    TByteBuffer none;
+    ASSERT_TRUE(turnUntil([&] { return !framer.ReadFrame(&none) && framer.BytesToFrameEnd() > 200; }));
+    wait.Begin(20);
+    framer.Watch(wait);
+    wait.Wait();
+  };
+  const std::string reset("\xC0\x41\x01\x07\x00\x05\x09\x00\x00\x00\x00\x3B\x20\xC0", 14);
+  const std::string ack("\xC0\x06\x01\x00\x4D\x0D\xC0", 7);
+
+  // A restart: the reset frame's own opening delimiter ends the cut frame.
+  sendCutFrame(std::string("\xC0\x41\x05\xFF\x01", 5));
+  line_->SendFar(reset);
+  EXPECT_EQ(std::string("\x41\x05\xFF\x01", 4), nextFrame());
+  EXPECT_EQ(reset.substr(1, reset.size() - 2), nextFrame()) << "the reset frame";
+  // A damaged length byte: the frame's closing delimiter ends it.
+  sendCutFrame(std::string("\xC0\x41\x06\xFF\x01", 5));
+  line_->SendFar(std::string("\x02\xC0", 2) + ack);
+  EXPECT_EQ(std::string("\x41\x06\xFF\x01\x02", 5), nextFrame());
+  EXPECT_EQ(ack.substr(1, ack.size() - 2), nextFrame()) << "the acknowledgement after it";
+}
+
+// A device that goes away (an adapter pulled out) fails the port: its reads
+// and writes fail, it answers closed, so that it is opened anew, and a loop
+// that watches it sleeps out its waits instead of waking on it.
+TEST_F(RS232Link, APortWhoseDeviceWentAwayAnswersClosed) {
+  if (!line_->WhyNotCut().empty()) GTEST_SKIP() << line_->WhyNotCut();
+  Connection nearEnd = OpenNear(*ports_);
+  ASSERT_TRUE(nearEnd);
+  auto* port = dynamic_cast<IWaitable*>(nearEnd.get());
+  ASSERT_NE(port, nullptr);
+  TIoWait wait;
+  auto wakes = [&](uint32_t limit) {
+    wait.Begin(limit);
+    port->Watch(wait, true, false);
+    return wait.Wait();
+  };
+  EXPECT_FALSE(wakes(10)) << "a quiet line, watched as the device goes";
+  line_->Cut();
+
+  char byte = 0;
+  int32_t read = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRS232QuietGiveUpMs);
+  while ((read = nearEnd->Receive(&byte, 1)) == 0 && std::chrono::steady_clock::now() < deadline) wakes(20);
+  EXPECT_EQ(-1, read);
+  EXPECT_EQ(CONNECTION_CLOSED, nearEnd->GetState());
+  EXPECT_EQ(-1, nearEnd->Send("x", 1));
+  EXPECT_FALSE(wakes(50)) << "a failed device watched";
+  EXPECT_EQ(-1, nearEnd->Receive(&byte, 1));
+  EXPECT_EQ(CONNECTION_CLOSED, nearEnd->GetState());
 }
 
 TEST_F(RS232Link, LogsItsTrafficUnderThePortNumber) {

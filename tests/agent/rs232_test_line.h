@@ -22,6 +22,10 @@ class TRS232TestLine {
   // Why a second open of the port cannot be expected to fail on this line;
   // empty when it can.
   virtual std::string WhyNotExclusive() const { return std::string(); }
+  // Cuts the line as a device that goes away would: the port's device fails
+  // from then on. Why this line cannot be cut; empty when it can.
+  virtual std::string WhyNotCut() const { return "this test line cannot be cut"; }
+  virtual void Cut() {}
 };
 
 // A fresh line, or null: when this machine offers none, with the reason in

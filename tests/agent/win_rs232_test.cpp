@@ -17,7 +17,9 @@
 // pair in TAVO_RS232_TEST_PORTS ("near,far"). The near port is the one under
 // test; the far one is opened through the same interface and played by the
 // test. Without the variable there is no line and the tests that need one
-// are skipped.
+// are skipped. The script cuts the cable when the file named in
+// TAVO_RS232_TEST_CUT appears, lays a new one in its place for the tests
+// after it, and then removes the file.
 
 namespace {
 
@@ -36,6 +38,27 @@ class TComPairLine : public TRS232TestLine {
       return "Wine does not hold COM ports exclusively";
     }
     return std::string();
+  }
+
+  std::string WhyNotCut() const override {
+    return std::getenv("TAVO_RS232_TEST_CUT") ? std::string() : "no TAVO_RS232_TEST_CUT to cut the line with";
+  }
+
+  void Cut() override {
+    const char* request = std::getenv("TAVO_RS232_TEST_CUT");
+    HANDLE file = CreateFileA(request, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      ADD_FAILURE() << "cannot ask for the cut with " << request << ": error " << GetLastError();
+      return;
+    }
+    CloseHandle(file);
+    for (int waited = 0; GetFileAttributesA(request) != INVALID_FILE_ATTRIBUTES; waited += 50) {
+      if (waited > kRS232QuietGiveUpMs) {
+        ADD_FAILURE() << "the line was not cut";
+        return;
+      }
+      Sleep(50);
+    }
   }
 
   void SendFar(const std::string& bytes) override {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "build_flavour.h"
@@ -152,6 +153,31 @@ TEST_F(SocketConnection, WakesAWaitForWhatItIsWatchedFor) {
   EXPECT_FALSE(wakes(*client, true, false, kQuiet)) << "nothing to read";
   EXPECT_FALSE(wakes(*client, false, false, kQuiet)) << "nothing asked for";
   EXPECT_TRUE(wakes(*client, false, true, kLong)) << "room to write";
+  // A peer that stops reading: once the socket takes no more, also after a
+  // pause in which the system could move what it holds on to the peer, a
+  // wait for room sleeps, and wakes when the peer reads again during it.
+  const std::string chunk(65536, 'w');
+  size_t sent = 0;
+  size_t before = 0;
+  do {
+    before = sent;
+    ASSERT_TRUE(PollUntil([&] {
+      const int32_t n = client->Send(chunk.data(), static_cast<uint32_t>(chunk.size()));
+      if (n > 0) sent += static_cast<size_t>(n);
+      return n <= 0;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kQuiet));
+  } while (sent != before);
+  EXPECT_FALSE(wakes(*client, false, true, kQuiet)) << "no room to write";
+  EXPECT_FALSE(wakes(*client, true, true, kQuiet)) << "no room, nothing to read";
+  size_t drained = 0;
+  std::thread peer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kQuiet));
+    drained = ReceiveExactly(server.get(), sent).size();
+  });
+  EXPECT_TRUE(wakes(*client, false, true, kLong)) << "room again";
+  peer.join();
+  ASSERT_EQ(sent, drained);
   ASSERT_TRUE(SendAll(server.get(), "x"));
   EXPECT_TRUE(wakes(*client, true, false, kLong)) << "data to read";
   EXPECT_EQ(ReceiveExactly(client.get(), 1), "x");
@@ -165,6 +191,36 @@ TEST_F(SocketConnection, WakesAWaitForWhatItIsWatchedFor) {
   wait.Begin(kLong);
   wait.Within(3);
   EXPECT_FALSE(wait.Wait()) << "a short wait with nothing watched runs out";
+}
+
+// One wait serves as many connections as the agent relays: the last of
+// hundreds of quiet ones wakes it.
+TEST_F(SocketConnection, OneWaitWatchesHundredsOfConnections) {
+  constexpr size_t kConnections = 300;
+  uint16_t port = 0;
+  std::unique_ptr<IConnection> listener = ListenOnFreePort(network_.get(), &port);
+  ASSERT_NE(listener, nullptr);
+  std::vector<std::unique_ptr<IConnection>> clients;
+  std::vector<std::unique_ptr<IConnection>> servers;
+  for (size_t i = 0; i < kConnections; ++i) {
+    clients.push_back(ConnectTo(network_.get(), port));
+    ASSERT_NE(clients.back(), nullptr);
+    IConnection* server = nullptr;
+    ASSERT_TRUE(network_->Listen(port, &server).Succeeded());
+    servers.emplace_back(server);
+    ASSERT_TRUE(PollUntil([&] {
+      return clients.back()->GetState() == CONNECTION_CONNECTED && servers.back()->GetState() == CONNECTION_CONNECTED;
+    }));
+  }
+  TIoWait wait;
+  auto wakes = [&](uint32_t limit) {
+    wait.Begin(limit);
+    for (auto& client : clients) dynamic_cast<IWaitable&>(*client).Watch(wait, true, false);
+    return wait.Wait();
+  };
+  EXPECT_FALSE(wakes(50)) << "all quiet";
+  ASSERT_TRUE(SendAll(servers.back().get(), "x"));
+  EXPECT_TRUE(wakes(20000)) << "data for the last connection";
 }
 
 }  // namespace
