@@ -14,21 +14,27 @@ namespace {
 // messages deep.
 constexpr DWORD kQueueSize = 8192;
 
-// A read has no time-outs: it ends once it has all the bytes it asked for.
-// The port is read only for bytes the driver already holds, so such reads
-// end at once; the one read that is left open asks for a single byte, and
-// its event wakes a waiting loop when the next byte comes. (Windows and
-// Wine agree on this; they differ on the time-outs that would make a read
-// end at its first byte.) A loop that needs more bytes sleeps for the time
-// the line takes to bring them instead of reading for all of them: a count
-// taken from the line, such as a frame's length byte, may never come, and a
-// read left open for it would hold back every byte after it.
-// A write ends when the driver has taken every byte or when its time-out has
+// A read ends once it has all the bytes it asked for, or once the line has
+// been quiet for this long after the bytes it has; before its first byte it
+// waits as long as it takes. The one read that is left open asks for the
+// bytes a waiting loop needs, so that a frame coming in pieces wakes the
+// loop once, at its end; but the count comes from the line (a frame's
+// length byte), and when the line never brings that many (a byte lost, the
+// length damaged, a PIN pad restarted in the middle of a frame) the read
+// still ends with what came, instead of holding back every byte after it.
+// Far longer than the bytes of a frame are apart on a line that is sending
+// it, so a whole frame comes in one read.
+constexpr DWORD kReadGapMs = 20;
+
+// The port is read otherwise only for bytes the driver already holds, so
+// such reads end at once. (Windows and Wine agree on these read time-outs;
+// they differ on those that would make a read end at its first byte.) A
+// write ends when the driver has taken every byte or when its time-out has
 // passed: the write budget, or the short wait of a line that has stalled. A
 // write time-out of 0 would mean none at all, and a stalled driver would hold
 // the write (and the agent) for ever.
 COMMTIMEOUTS Timeouts(bool stalled) {
-  return {0, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
+  return {kReadGapMs, 0, 0, 0, stalled ? kRS232StalledWriteWaitMs : kRS232WriteBudgetMs};
 }
 
 // How a finished write that ran out of time is reported, depending on the
@@ -158,7 +164,12 @@ class TWinRS232Connection : public TRS232Connection {
     if (DeviceFailed()) return;
     if (chunkTaken_ == chunkLength_ && !read_.pending) {
       DWORD waiting = 0;
-      if (!BytesWaiting(&waiting) || !WaitForLineTime(wait, count, waiting) || !StartRead(1)) return;
+      if (!BytesWaiting(&waiting)) return;
+      if (waiting >= count) {
+        wait.Within(0);
+        return;
+      }
+      if (!StartRead(static_cast<DWORD>(count))) return;
     }
     if (chunkTaken_ < chunkLength_ || read_.Done()) {
       wait.Within(0);
