@@ -106,6 +106,7 @@ class TFarEnd {
     // for the old link, half a message or not.
     if (kind == kData && !damaged && IsOpening(sequence, payload)) {
       stream_.clear();
+      pending_ = false;
       gaps_ = gaps_ || noisy_;
     }
   }
@@ -137,6 +138,7 @@ class TFarEnd {
         sequence_ = frame[1];
         inFlight_ = payload;
         stream_ = payload;
+        pending_ = false;
         sawReset_ = false;
         skips_ = false;
         CheckMessages();
@@ -146,14 +148,19 @@ class TFarEnd {
       // round again.
       if (sent_ && frame[1] == sequence_ && !skips_) {
         FUZZ_CHECK(payload == inFlight_);  // sent again
+        refused_ = false;
         continue;
       }
       FUZZ_CHECK(!sent_ || skips_ || frame[1] == static_cast<uint8_t>(sequence_ + 1));
-      sent_ = true;
+      Settle();
       sequence_ = frame[1];
       inFlight_ = payload;
-      stream_ += payload;
-      CheckMessages();
+      // The opening is never waited for; any other frame counts once it is
+      // acknowledged, or once the next one comes without it being refused
+      // (its acknowledgement lost on the way).
+      pending_ = true;
+      if (!sent_) Settle();
+      sent_ = true;
     }
     if (expectAnswer_ != 0 && !writesFailed) FUZZ_CHECK(answered);
     expectAnswer_ = 0;
@@ -163,9 +170,24 @@ class TFarEnd {
   void StreamMayHaveGaps() { gaps_ = true; }
   // A frame whose write failed never reached the line, but took its number.
   void WritesFail() { skips_ = true; }
+  // This far end's answer to the frame in flight: taken, or refused (so far:
+  // the session may send it again).
+  void Acknowledged(uint8_t sequence) {
+    if (sequence == sequence_) Settle();
+  }
+  void Refused() { refused_ = true; }
   uint8_t Sequence() const { return sequence_; }
 
  private:
+  void Settle() {
+    if (pending_ && !refused_) {
+      stream_ += inFlight_;
+      CheckMessages();
+    }
+    pending_ = false;
+    refused_ = false;
+  }
+
   static std::string Opening() { return std::string("\x00\x05\x09\x00\x00\x00\x00", 7); }
   static bool IsOpening(uint8_t sequence, const std::string& payload) {
     return sequence == 1 && payload.compare(0, 7, Opening()) == 0;
@@ -205,6 +227,8 @@ class TFarEnd {
   bool gaps_ = false;
   bool skips_ = false;
   bool noisy_ = false;
+  bool pending_ = false;
+  bool refused_ = false;
 };
 
 std::string Message(FuzzedDataProvider& input) {
@@ -254,10 +278,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         continue;
       }
       case 2:
-        far.SendFrame(kAck, input.ConsumeBool() ? far.Sequence() : input.ConsumeIntegral<uint8_t>(), "", false);
+      {
+        const uint8_t sequence = input.ConsumeBool() ? far.Sequence() : input.ConsumeIntegral<uint8_t>();
+        far.SendFrame(kAck, sequence, "", false);
+        far.Acknowledged(sequence);
+      }
         break;
       case 3:
         far.SendFrame(kNak, far.Sequence(), "", false);
+        far.Refused();
         break;
       case 4:
         now += input.ConsumeIntegralInRange<uint32_t>(0, 5000);
