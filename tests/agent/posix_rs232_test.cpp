@@ -39,7 +39,8 @@ class TPtyLine : public TRS232TestLine {
   uint16_t Port() const override { return port_; }
 
   // As a USB adapter pulled out: the port's terminal is hung up.
-  void HangUp() {
+  std::string WhyNotCut() const override { return std::string(); }
+  void Cut() override {
     close(master_);
     master_ = -1;
   }
@@ -135,31 +136,6 @@ TEST(RS232PosixPort, MapsTheSettingsOntoATerminalsLine) {
     EXPECT_EQ(line.c_oflag & OPOST, 0u);
     EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD | CRTSCTS), static_cast<tcflag_t>(CLOCAL | CREAD));
   }
-}
-
-// A hung-up terminal reads as empty and polls as ready for ever: the port
-// must say its device failed, and stop waking the loop that watches it.
-TEST(RS232PosixPort, AHungUpTerminalFailsThePortInsteadOfSeemingQuiet) {
-  std::unique_ptr<TPtyLine> line = OpenPtyLine();
-  ASSERT_TRUE(line);
-  std::unique_ptr<IRS232Interface> ports(NewPlatformRS232Interface(nullptr));
-  TRS232Settings settings;
-  settings.port = line->Port();
-  IConnection* opened = nullptr;
-  ASSERT_TRUE(ports->OpenPort(settings, &opened).Succeeded());
-  std::unique_ptr<IConnection> port(opened);
-  char byte = 0;
-  EXPECT_EQ(0, port->Receive(&byte, 1));
-  EXPECT_EQ(CONNECTION_CONNECTED, port->GetState()) << "a quiet line is no failure";
-
-  line->HangUp();
-  EXPECT_EQ(-1, port->Receive(&byte, 1));
-  EXPECT_EQ(CONNECTION_CLOSED, port->GetState());
-  EXPECT_EQ(RESULT_RS232_IO_FAILED, port->GetLastResult().GetCode());
-  TIoWait wait;
-  wait.Begin(50);
-  dynamic_cast<IWaitable&>(*port).Watch(wait, true, false);
-  EXPECT_FALSE(wait.Wait()) << "the failed device still wakes every wait";
 }
 
 }  // namespace
