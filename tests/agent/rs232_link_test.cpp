@@ -62,6 +62,13 @@ class RS232Link : public ::testing::Test {
     EXPECT_EQ(line_->ReceiveFar(bytes.size()), bytes);
   }
 
+  // Whether a wait that watches the port for bytes ends before its limit.
+  static bool WakesForBytes(IWaitable& port, TIoWait& wait, uint32_t limit) {
+    wait.Begin(limit);
+    port.Watch(wait, true, false);
+    return wait.Wait();
+  }
+
   std::unique_ptr<IRS232Interface> ports_{NewPlatformRS232Interface(nullptr)};
   std::unique_ptr<TRS232TestLine> line_;
 };
@@ -180,11 +187,7 @@ TEST_F(RS232Link, WakesAWaitWhenBytesArrive) {
   auto* port = dynamic_cast<IWaitable*>(nearEnd.get());
   ASSERT_NE(port, nullptr);
   TIoWait wait;
-  auto wakes = [&](uint32_t limit) {
-    wait.Begin(limit);
-    port->Watch(wait, true, false);
-    return wait.Wait();
-  };
+  auto wakes = [&](uint32_t limit) { return WakesForBytes(*port, wait, limit); };
   constexpr uint32_t kQuiet = 50;
   char byte = 0;
   EXPECT_FALSE(wakes(kQuiet)) << "a quiet line";
@@ -276,11 +279,7 @@ TEST_F(RS232Link, APortWhoseDeviceWentAwayAnswersClosed) {
   auto* port = dynamic_cast<IWaitable*>(nearEnd.get());
   ASSERT_NE(port, nullptr);
   TIoWait wait;
-  auto wakes = [&](uint32_t limit) {
-    wait.Begin(limit);
-    port->Watch(wait, true, false);
-    return wait.Wait();
-  };
+  auto wakes = [&](uint32_t limit) { return WakesForBytes(*port, wait, limit); };
   EXPECT_FALSE(wakes(10)) << "a quiet line, watched as the device goes";
   line_->Cut();
 
