@@ -44,15 +44,7 @@ done
 
 python3 "$here/line_host.py" pattern "$size" "$work/payload"
 
-# Processor time of a process, all its threads, in nanoseconds.
-cpu_ns() {
-  local total=0 run
-  for stat in /proc/"$1"/task/*/schedstat; do
-    read -r run _ <"$stat" || continue
-    total=$((total + run))
-  done
-  echo "$total"
-}
+. "$(dirname "$(readlink -f "$0")")/process_cpu.sh"
 now_ns() { date +%s%N; }
 percent() { python3 -c "import sys; print('%.2f' % (100.0 * int(sys.argv[1]) / int(sys.argv[2])))" "$1" "$2"; }
 

@@ -20,15 +20,7 @@ runner=$(dirname "$(dirname "$program")")/wine-run.sh
 export TAVO_WINE_TEST=bench_io_wait_cost
 prefix=$(dirname "$runner")/wine-tests/$TAVO_WINE_TEST
 
-# Processor time of a process, all its threads, in nanoseconds.
-cpu_ns() {
-  local total=0 run
-  for stat in /proc/"$1"/task/*/schedstat; do
-    read -r run _ <"$stat" || continue
-    total=$((total + run))
-  done
-  echo "$total"
-}
+. "$(dirname "$(readlink -f "$0")")/process_cpu.sh"
 server_pid() {
   for pid in $(pgrep -f wineserver); do
     if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix"; then
