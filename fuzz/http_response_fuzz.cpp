@@ -17,7 +17,6 @@
 #include "fuzz_folder.h"
 #include "http/http_client.h"
 #include "net/waitable_connection.h"
-#include "sha1.h"
 #include "../tests/platform/ready_network.h"
 
 namespace {
@@ -139,10 +138,6 @@ TOutcome ToFile(const TPieces& pieces, uint32_t expectedSize) {
   if (outcome.code == 0) {
     FUZZ_CHECK(response.empty());
     outcome.body = Folder().Read(kDownload);
-    const TByteBuffer sha1 = TSha1::Digest(TByteBuffer(outcome.body));
-    FUZZ_CHECK(client.GetDownloadSha1().ToHex() == sha1.ToHex());
-  } else {
-    FUZZ_CHECK(client.GetDownloadSha1().Empty());
   }
   return outcome;
 }

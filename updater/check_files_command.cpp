@@ -3,13 +3,12 @@
 #include <cctype>
 
 #include "environment.h"
+#include "file_digest.h"
 #include "file_list.h"
 #include "http/http_client.h"
 #include "sha1.h"
 
 namespace {
-
-const char kWorkFile[] = "TMP.TMP";
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -85,8 +84,6 @@ TJsonValue TCommandCheckFiles::Execute() {
   const TJsonValue details = command_.GetDetails();
   TJsonValue files = details.Get("FILES");
   TFileList list(files_);
-  // What a run that was stopped half-way left behind.
-  files_->Remove(kWorkFile);
 
   THostList hosts;
   hosts.Parse(HostPart(details.Get("HOST_URL").AsString(defaultHost_)), 80);
@@ -153,9 +150,10 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
   return result;
 }
 
-// The client hashed the body as it wrote it: the file is not read again.
+// The file is read back rather than trusting the bytes as they were sent to
+// it: the rename publishes what the disk holds under that name.
 bool TCommandCheckFiles::DownloadMatches(int32_t size, const std::string& hash) {
-  const TByteBuffer& written = client_->GetDownloadSha1();
-  return size > 0 && files_->GetFileSize(kWorkFile) == static_cast<uint32_t>(size) &&
-         written.Length() == TSha1::kDigestSize && EqualIgnoringCase(written.ToHex(), hash);
+  TFileDigest digest;
+  return size > 0 && DigestFile(*files_, kWorkFile, &digest) && digest.size == static_cast<uint32_t>(size) &&
+         EqualIgnoringCase(digest.sha1.ToHex(), hash);
 }

@@ -23,6 +23,8 @@ enum : int32_t {
 // the names handled. "TMP.TMP" exists only while a download is under way.
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
+  static constexpr const char* kWorkFile = "TMP.TMP";
+
   // Neither the client nor the file system is owned; the server path and
   // the serial number come from the context.
   TCommandCheckFiles(const TUpdaterContext& context, const TJsonValue& command, THttpClient* client,

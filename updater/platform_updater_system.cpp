@@ -1,3 +1,5 @@
+#include <cerrno>
+
 #include "system/device_layer.h"
 #include "system/system.h"
 #include "updater_system.h"
@@ -31,4 +33,13 @@ std::unique_ptr<IFileSystem> TPlatformUpdaterSystem::OpenFileSystem(const char* 
   IFileSystem* files = nullptr;
   GetSystem()->OpenFileSystem(path, &files);
   return std::unique_ptr<IFileSystem>(files);
+}
+
+std::unique_ptr<THold> TPlatformUpdaterSystem::HoldInstallation(uint32_t waitMilliseconds, int* error) {
+  char path[kMaxPath];
+  if (!*GetAppFileSystem()->MakePath(path, "UPDATER.LCK")) {
+    *error = ENAMETOOLONG;
+    return nullptr;
+  }
+  return TFileLock::Acquire(path, waitMilliseconds, error);
 }

@@ -1,6 +1,10 @@
 #include "update_session.h"
 
+#include <cerrno>
+
+#include "check_files_command.h"
 #include "environment.h"
+#include "file_list.h"
 #include "host_list.h"
 #include "http/system_tracer.h"
 #include "log/log_event.h"
@@ -34,6 +38,24 @@ TUpdateSession::TUpdateSession(std::string serialNumber, std::string model)
 TUpdateSession::~TUpdateSession() { updateFiles_.reset(); }
 
 int32_t TUpdateSession::Run() {
+  // Without its own folder the library would take the current directory's
+  // files for its installation.
+  if (!context_.system->GetAppFileSystem()->Check().Succeeded()) {
+    context_.tracer->Write("The library's folder cannot be used\r\n");
+    return RESULT_LIBRARY_FOLDER_UNUSABLE;
+  }
+  int error = 0;
+  const std::unique_ptr<THold> hold = context_.system->HoldInstallation(kInstallationWait, &error);
+  if (!hold) {
+    if (error == EAGAIN) {
+      context_.tracer->Write("Another update run holds the installation\r\n");
+      return RESULT_INSTALLATION_BUSY;
+    }
+    context_.tracer->Write("The installation cannot be locked (error " + std::to_string(error) + ")\r\n");
+    return RESULT_LIBRARY_FOLDER_UNUSABLE;
+  }
+  RemoveLeftovers();
+
   TCorvoEnvironment* environment = context_.terminal;
   THostList hosts;
   hosts.Parse(environment->GetHostUrl(), 80);
@@ -50,6 +72,13 @@ int32_t TUpdateSession::Run() {
 
   const int32_t result = HandleReply(answer);
   return result == 0 && specialFile_ ? RESULT_SPECIAL_FILE_UPDATED : result;
+}
+
+void TUpdateSession::RemoveLeftovers() {
+  for (IFileSystem* files : {context_.system->GetAppFileSystem(), UpdateFiles()}) {
+    files->Remove(TCommandCheckFiles::kWorkFile);
+    files->Remove(TFileList::kWorkName);
+  }
 }
 
 void TUpdateSession::ApplyEthernetTrace() {

@@ -12,9 +12,11 @@ enum : int32_t {
   RESULT_ANSWER_NOT_OBJECT = 27012,
   RESULT_ANSWER_NOT_SUCCESS = 27013,
   RESULT_ANSWER_NO_COMMANDS = 27014,
+  RESULT_LIBRARY_FOLDER_UNUSABLE = 31003,
   RESULT_NO_KNOWN_COMMAND = 44001,
   RESULT_REPLY_WITHOUT_CODE = 44002,
   RESULT_SPECIAL_FILE_UPDATED = 44003,
+  RESULT_INSTALLATION_BUSY = 44004,
 };
 
 // One update run: report the installation to the server, carry out what it
@@ -29,6 +31,10 @@ class TUpdateSession {
   TUpdateSession(const TUpdateSession&) = delete;
   TUpdateSession& operator=(const TUpdateSession&) = delete;
 
+  // How long a run waits for another one, of any process, to leave the
+  // installation.
+  static constexpr uint32_t kInstallationWait = 30000;
+
   int32_t Run();
 
   // The report of the installation, as JSON text.
@@ -41,6 +47,8 @@ class TUpdateSession {
   bool SpecialFileFlag() const { return specialFile_; }
 
  private:
+  // Removes the work files that a run stopped half-way left behind.
+  void RemoveLeftovers();
   // Turns the socket trace files on exactly when "CONFIG.INI" asks for them.
   void ApplyEthernetTrace();
   // The update directory, or the library's own when it could not be had.

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "files/file_lock.h"
 #include "files/file_system.h"
 #include "system/device.h"
 #include "system/timer.h"
@@ -30,6 +31,16 @@ class IUpdaterSystem {
   // A directory beside the library, made when missing; null when it cannot
   // be had.
   virtual std::unique_ptr<IFileSystem> OpenFileSystem(const char* path) = 0;
+  // Keeps every other run, of any process, off the installation while the
+  // hold lives, waiting up to waitMilliseconds for one that has it. Null
+  // with *error EAGAIN when that one keeps it, or with the reason the
+  // installation cannot be held. A system that no other process shares has
+  // nobody to wait for.
+  virtual std::unique_ptr<THold> HoldInstallation(uint32_t waitMilliseconds, int* error) {
+    (void)waitMilliseconds;
+    (void)error;
+    return std::unique_ptr<THold>(new THold);
+  }
 };
 
 // The platform's system object and device layer.
@@ -43,4 +54,6 @@ class TPlatformUpdaterSystem final : public IUpdaterSystem {
   std::string GetModel() override;
   IFileSystem* GetAppFileSystem() override;
   std::unique_ptr<IFileSystem> OpenFileSystem(const char* path) override;
+  // A lock on "UPDATER.LCK" in the library's folder.
+  std::unique_ptr<THold> HoldInstallation(uint32_t waitMilliseconds, int* error) override;
 };

@@ -35,4 +35,16 @@ int FlushToDisk(const char* path);
 // carry no such permission); 0 or the error number.
 int AllowExecution(const char* path);
 
+// Gives the file at path the owner and permission bits of the file at model,
+// as far as the process may (only a privileged one gives a file away); 0,
+// ENOENT when there is no model, or another error number.
+int TakeOwnerAndModeOf(const char* model, const char* path);
+// Writes the folder holding path through to the disk, so that a rename in
+// it outlives a power cut; 0 or the error number.
+int FlushFolderOf(const char* path);
+// Takes an exclusive lock on an open file that every process opening the
+// same file sees, held until the descriptor is closed; 0, EAGAIN when
+// another holder has it, or another error number.
+int TryLockExclusive(int descriptor);
+
 }  // namespace file_io

@@ -50,6 +50,14 @@ TPCFileSystem::TPCFileSystem(const char* root) {
   std::strcpy(root_, rootFits_ ? root : "");
 }
 
+TPCFileSystem::TPCFileSystem(const std::optional<std::string>& root) : TPCFileSystem(root ? root->c_str() : "") {
+  if (!root) rootFits_ = false;
+}
+
+TResult TPCFileSystem::Check() {
+  return rootFits_ ? TResult() : Failure(RESULT_FILE_OPEN_FAILED, ENAMETOOLONG);
+}
+
 TResult TPCFileSystem::Store(const TResult& result) {
   lastResult_ = result;
   return result;
@@ -60,11 +68,11 @@ TResult TPCFileSystem::Failure(int32_t code, int error) {
   return TResult(code, error);
 }
 
-std::string TPCFileSystem::RootBesideModule(char separator, const char* subPath) {
+std::optional<std::string> TPCFileSystem::RootBesideModule(char separator, const char* subPath) {
   char modulePath[kMaxPath] = {};
-  if (GetCodeModulePath(modulePath, sizeof(modulePath)) == 0) return std::string();
+  if (GetCodeModulePath(modulePath, sizeof(modulePath)) == 0) return std::nullopt;
   const char* last = std::strrchr(modulePath, separator);
-  if (!last) return std::string();
+  if (!last) return std::nullopt;
   std::string root(modulePath, static_cast<size_t>(last - modulePath));
   if (subPath && *subPath) {
     root += '/';
@@ -149,9 +157,16 @@ TResult TPCFileSystem::Replace(const char* source, const char* target) {
     return Store(Failure(RESULT_FILE_MOVE_FAILED, ENAMETOOLONG));
   }
   int error = file_io::FlushToDisk(sourcePath);
-  if (error == 0 && NamesExecutable(target)) error = file_io::AllowExecution(sourcePath);
+  if (error == 0) {
+    // A replaced file keeps who may run and read it; a new one has what the
+    // process creates files with, program files runnable.
+    error = file_io::TakeOwnerAndModeOf(targetPath, sourcePath);
+    if (error == ENOENT) error = NamesExecutable(target) ? file_io::AllowExecution(sourcePath) : 0;
+  }
   if (error == 0) error = file_io::RenameReplacing(sourcePath, targetPath);
   if (error != 0) return Store(Failure(RESULT_FILE_MOVE_FAILED, error));
+  // Some file systems cannot flush a folder (EINVAL); the rename stands.
+  file_io::FlushFolderOf(targetPath);
   return Store(TResult());
 }
 

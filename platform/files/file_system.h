@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include "files/file.h"
 #include "system/result.h"
@@ -26,19 +27,30 @@ class IFileSystem {
 };
 
 // Longest path a file system builds (including the terminating zero); longer
-// paths are refused rather than cut.
+// paths are refused rather than cut. Windows' ANSI file calls take no longer
+// paths; Linux takes what its own calls take.
+#ifdef _WIN32
 constexpr uint32_t kMaxPath = 260;
+#else
+constexpr uint32_t kMaxPath = 4096;
+#endif
 
 class TPCFileSystem : public IFileSystem {
  public:
   // root: the directory names are relative to; empty = names used as given.
   // A root too long to build paths from refuses every name joined to it.
   explicit TPCFileSystem(const char* root);
-  TResult Check() override { return TResult(); }
+  // No root at all: every name is refused (never taken as given).
+  explicit TPCFileSystem(const std::optional<std::string>& root);
+  // Fails when the root cannot be used, so that nothing is looked for in
+  // the current directory instead.
+  TResult Check() override;
   TResult Remove(const char* name) override;
   TResult Move(const char* source, const char* target) override;
-  // A rename replacing the target; a target named like a program file gets
-  // the permission to execute, as a copy onto that name would.
+  // A rename replacing the target, flushed with its folder. The source takes
+  // the target's owner and permission bits; with no target, one named like a
+  // program file gets the permission to execute, as a copy onto that name
+  // would.
   TResult Replace(const char* source, const char* target) override;
   IFileReadable* OpenRead(const char* name) override;
   IFileWritable* OpenWrite(const char* name, uint32_t mode) override;
@@ -55,9 +67,9 @@ class TPCFileSystem : public IFileSystem {
   // agent's build carries the code alone).
   static TResult Failure(int32_t code, int error);
   // The directory of the code module (the text of its path before the last
-  // separator), followed by "/" and subPath when that is not empty; empty
-  // when the module path has no separator.
-  static std::string RootBesideModule(char separator, const char* subPath);
+  // separator), followed by "/" and subPath when that is not empty; none
+  // when the module path is unknown, does not fit, or has no separator.
+  static std::optional<std::string> RootBesideModule(char separator, const char* subPath);
 
  private:
   // Copies source through the ".new" path: read whole, write whole, then

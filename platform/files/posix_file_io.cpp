@@ -1,12 +1,15 @@
 #include "files/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace file_io {
 
@@ -63,6 +66,33 @@ int AllowExecution(const char* path) {
   // As a file created with 0777 would have been under the same umask.
   const mode_t readers = status.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
   return chmod(path, (status.st_mode & 07777) | (readers >> 2)) == 0 ? 0 : errno;
+}
+
+int TakeOwnerAndModeOf(const char* model, const char* path) {
+  struct stat status;
+  if (stat(model, &status) != 0) return errno;
+  if (chown(path, status.st_uid, status.st_gid) != 0) {
+    if (errno != EPERM) return errno;
+    // A user may still hand the file to a group of its own.
+    if (chown(path, static_cast<uid_t>(-1), status.st_gid) != 0 && errno != EPERM) return errno;
+  }
+  // After the owner: changing it clears the set-user and set-group bits.
+  return chmod(path, status.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+int FlushFolderOf(const char* path) {
+  const char* separator = std::strrchr(path, '/');
+  const std::string folder = !separator ? "." : separator == path ? "/" : std::string(path, separator);
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return errno;
+  const int error = fsync(descriptor) == 0 ? 0 : errno;
+  close(descriptor);
+  return error;
+}
+
+int TryLockExclusive(int descriptor) {
+  if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) return 0;
+  return errno == EWOULDBLOCK ? EAGAIN : errno;
 }
 
 }  // namespace file_io

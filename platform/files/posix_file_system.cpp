@@ -6,7 +6,7 @@
 #include <new>
 
 TPosixFileSystem::TPosixFileSystem(const char* subPath)
-    : TPCFileSystem(RootBesideModule('/', subPath).c_str()) {}
+    : TPCFileSystem(RootBesideModule('/', subPath)) {}
 
 uint32_t TPosixFileSystem::GetFreeSpace() {
   struct statvfs info;

@@ -5,10 +5,36 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 #include "files/file_system.h"
 
 namespace {
+
+// The current directory when this code was loaded: a library opened under a
+// relative name is found again from there, whatever directory the program
+// has moved to since.
+char loadDirectory[PATH_MAX];
+
+__attribute__((constructor)) void RememberLoadDirectory() {
+  if (!getcwd(loadDirectory, sizeof loadDirectory)) loadDirectory[0] = '\0';
+}
+
+// name's folder resolved to its real path, followed by name's last part as
+// it stands: a library reached through a symbolic link lives in the link's
+// folder (a payment core links the packaged library into its own), not in
+// the folder of the file the link points to.
+bool ResolveFolderOf(const std::string& name, char* path) {
+  const size_t separator = name.rfind('/');
+  const std::string folder = separator == 0 ? "/" : name.substr(0, separator);
+  char resolved[PATH_MAX];
+  if (!realpath(folder.c_str(), resolved)) return false;
+  const std::string full = (std::strcmp(resolved, "/") == 0 ? std::string() : std::string(resolved)) +
+                           name.substr(separator);
+  if (full.size() >= PATH_MAX) return false;
+  std::memcpy(path, full.c_str(), full.size() + 1);
+  return true;
+}
 
 // The file that holds the given code address, as an absolute path. The
 // loader names the executable itself with an empty name (dladdr would give
@@ -26,7 +52,13 @@ bool ModuleFileOf(const void* address, char* path) {
     path[length] = '\0';
     return true;
   }
-  return realpath(module->l_name, path) != nullptr;
+  std::string name = module->l_name;
+  if (name.find('/') == std::string::npos) return realpath(name.c_str(), path) != nullptr;
+  if (name[0] != '/') {
+    if (loadDirectory[0] == '\0') return false;
+    name = std::string(loadDirectory) + "/" + name;
+  }
+  return ResolveFolderOf(name, path);
 }
 
 }  // namespace

@@ -87,4 +87,19 @@ int FlushToDisk(const char* path) {
 
 int AllowExecution(const char*) { return 0; }
 
+// Windows files have no mode bits to carry over.
+int TakeOwnerAndModeOf(const char*, const char*) { return 0; }
+
+// The rename itself is written through (MOVEFILE_WRITE_THROUGH).
+int FlushFolderOf(const char*) { return 0; }
+
+int TryLockExclusive(int descriptor) {
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  if (file == INVALID_HANDLE_VALUE) return EBADF;
+  OVERLAPPED start = {};
+  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start)) return 0;
+  const DWORD error = GetLastError();
+  return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? EAGAIN : ErrnoFromSystemError(error);
+}
+
 }  // namespace file_io

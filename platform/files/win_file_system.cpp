@@ -7,7 +7,7 @@
 #include <new>
 
 TWinFileSystem::TWinFileSystem(const char* subPath)
-    : TPCFileSystem(RootBesideModule('\\', subPath).c_str()) {}
+    : TPCFileSystem(RootBesideModule('\\', subPath)) {}
 
 uint32_t TWinFileSystem::GetFreeSpace() {
   ULARGE_INTEGER available;

@@ -88,27 +88,45 @@ TEST_F(UpdateExchange, OnlyUpdateFolderCommandsNamingTheSpecialFileRaiseTheFlag)
   EXPECT_TRUE(session.SpecialFileFlag());
 }
 
-// The updater's own folder, where the work file is never read: a download
-// is checked by what was written, not by reading it back.
-class TUnreadWorkFile : public IFileSystem {
+// The updater's own folder, shared with a writer that puts other bytes of
+// the same length into the work file once it has been written, when the
+// updater first looks at it (as a second process would).
+class TOverwrittenWorkFile : public IFileSystem {
  public:
-  explicit TUnreadWorkFile(IFileSystem* files) : files_(files) {}
+  explicit TOverwrittenWorkFile(IFileSystem* files) : files_(files) {}
   uint32_t GetFreeSpace() override { return files_->GetFreeSpace(); }
   TResult Check() override { return files_->Check(); }
-  uint32_t GetFileSize(const char* name) override { return files_->GetFileSize(name); }
+  uint32_t GetFileSize(const char* name) override {
+    Overwrite(name);
+    return files_->GetFileSize(name);
+  }
   TResult Remove(const char* name) override { return files_->Remove(name); }
   TResult Move(const char* source, const char* target) override { return files_->Move(source, target); }
   IFileReadable* OpenRead(const char* name) override {
-    EXPECT_STRNE(name, "TMP.TMP");
+    Overwrite(name);
     return files_->OpenRead(name);
   }
-  IFileWritable* OpenWrite(const char* name, uint32_t mode) override { return files_->OpenWrite(name, mode); }
+  IFileWritable* OpenWrite(const char* name, uint32_t mode) override {
+    written_ = std::string(name) == "TMP.TMP";
+    return files_->OpenWrite(name, mode);
+  }
   TResult GetLastResult() override { return files_->GetLastResult(); }
   int OpenHandle(const char* name, uint32_t mode) override { return files_->OpenHandle(name, mode); }
   char* MakePath(char* buffer, const char* name) override { return files_->MakePath(buffer, name); }
+  TResult Replace(const char* source, const char* target) override { return files_->Replace(source, target); }
+
+  std::string overwriteWith;
 
  private:
+  void Overwrite(const char* name) {
+    if (!written_ || overwriteWith.empty() || std::string(name) != "TMP.TMP") return;
+    written_ = false;
+    std::unique_ptr<IFileWritable> file(files_->OpenWrite(name, OPEN_CREATE_TRUNCATE));
+    file->Write(overwriteWith.data(), static_cast<uint32_t>(overwriteWith.size()));
+  }
+
   IFileSystem* files_;
+  bool written_ = false;
 };
 
 // Runs one check-files command on the updater's own folder; no server is
@@ -121,7 +139,7 @@ class CheckFilesCommand : public UpdateExchange {
     return checkFiles.Execute();
   }
   THttpClient client_;
-  TUnreadWorkFile files_{GetSystem()->GetAppFileSystem()};
+  TOverwrittenWorkFile files_{GetSystem()->GetAppFileSystem()};
 };
 
 TEST_F(CheckFilesCommand, ListsWhatItHandledSortedAndStopsAtTheFirstEmptySize) {
@@ -174,7 +192,7 @@ TEST_F(CheckFilesCommand, AFailedDownloadLeavesTheFileAndIsReported) {
 
 // A download is put in place when what was written has the listed SHA-1 (in
 // either letter case), and refused otherwise, without the file being read.
-TEST_F(CheckFilesCommand, ADownloadIsCheckedByWhatWasWrittenWithoutReadingItBack) {
+TEST_F(CheckFilesCommand, WhatIsPutInPlaceIsWhatWasChecked) {
   folder_.Write("cfg.bin", "old");
   std::string lowerCase = Sha1Hex("fresh");
   for (char& c : lowerCase) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -188,7 +206,13 @@ TEST_F(CheckFilesCommand, ADownloadIsCheckedByWhatWasWrittenWithoutReadingItBack
   reply = Run(FileEntry("cfg.bin", "5", Sha1Hex("newer")), "127.0.0.1:" + std::to_string(wrong.Port()));
   EXPECT_EQ(reply.Get("ERR_CODE").AsInteger(0), RESULT_DOWNLOAD_MISMATCH);
   EXPECT_EQ(folder_.Read("cfg.bin"), "fresh");
-  folder_.Remove("TMP.TMP");
+
+  THttpPeer overwritten({answer + "newer"});
+  files_.overwriteWith = "NEWER";
+  reply = Run(FileEntry("cfg.bin", "5", Sha1Hex("newer")), "127.0.0.1:" + std::to_string(overwritten.Port()));
+  EXPECT_EQ(reply.Get("ERR_CODE").AsInteger(0), RESULT_DOWNLOAD_MISMATCH);
+  EXPECT_EQ(folder_.Read("cfg.bin"), "fresh");
+  EXPECT_FALSE(folder_.Exists("TMP.TMP"));
 }
 
 }  // namespace

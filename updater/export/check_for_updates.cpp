@@ -1,3 +1,4 @@
+#include <chrono>
 #include <mutex>
 #include <new>
 
@@ -6,10 +7,14 @@
 #include "updater_context.h"
 
 int UPDATER_CALL CheckForUpdates(const char* serialNumber, const char* model) {
-  // One run at a time: runs share "TMP.TMP" and the list files, and a second
-  // caller waits rather than corrupting the first one's work.
-  static std::mutex oneRunAtATime;
-  const std::lock_guard<std::mutex> lock(oneRunAtATime);
+  // One run at a time: runs share the process's tracer and environment, and
+  // a second caller waits rather than corrupting the first one's work, but
+  // not for ever (a download on a slow link may take hours).
+  static std::timed_mutex oneRunAtATime;
+  std::unique_lock<std::timed_mutex> lock(oneRunAtATime, std::defer_lock);
+  if (!lock.try_lock_for(std::chrono::milliseconds(TUpdateSession::kInstallationWait))) {
+    return RESULT_INSTALLATION_BUSY;
+  }
   try {
     // The platform's system, the process tracer and the environment, made on
     // the first call: "CONFIG.INI" is read once per process.

@@ -10,7 +10,6 @@
 #include "files/file_system.h"
 #include "http/deadline.h"
 #include "http/system_tracer.h"
-#include "sha1.h"
 #include "updater_context.h"
 #include "updater_system.h"
 
@@ -96,8 +95,7 @@ bool ParseChunkSize(const std::string& line, uint64_t* size) {
 }  // namespace
 
 // Where the body goes: the response text (traced as it comes) or a file of
-// the download file system (counted for the progress, and hashed as it is
-// written so that checking it needs no second read). Small pieces, such as
+// the download file system (counted for the progress). Small pieces, such as
 // the chunks of a chunked body, are gathered into large writes.
 class TBodySink {
  public:
@@ -116,7 +114,6 @@ class TBodySink {
       if (progress_->expectedSize != 0 && progress_->bytesReceived + length > progress_->expectedSize) {
         return TResult(RESULT_HTTP_TRANSFER_FAILED);
       }
-      written_.Update(data, length);
       CountDownloaded(length);
       if (length >= kDirectWriteSize) {
         return Flush() && Write(data, length) ? TResult() : TResult(RESULT_HTTP_TRANSFER_FAILED);
@@ -139,9 +136,6 @@ class TBodySink {
     return written;
   }
 
-  // The SHA-1 of everything written to the file.
-  TByteBuffer WrittenSha1() { return written_.Final(); }
-
  private:
   bool Write(const uint8_t* data, size_t length) {
     return file_->Write(data, static_cast<uint32_t>(length)) == static_cast<int32_t>(length);
@@ -160,7 +154,6 @@ class TBodySink {
   TSystemTracer* tracer_ = nullptr;
   std::unique_ptr<IFileWritable> file_;
   TDownloadProgress* progress_ = nullptr;
-  TSha1 written_;
   std::vector<uint8_t> gathered_;
 };
 
@@ -172,7 +165,6 @@ void THttpClient::Trace(std::string text) { tracer_.Write(std::move(text)); }
 
 TResult THttpClient::Exchange(const std::string& body, std::string& response, const std::string& downloadFile) {
   response.clear();
-  downloadSha1_ = TByteBuffer();
   TResult result = Connect();
   if (!result.Succeeded()) return result;
   result = SendRequest(body);
@@ -325,7 +317,6 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
   result = chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
   if (result.Succeeded() && !sink.Flush()) result = TResult(RESULT_HTTP_TRANSFER_FAILED);
-  if (result.Succeeded()) downloadSha1_ = sink.WrittenSha1();
   return result;
 }
 

@@ -91,9 +91,6 @@ class THttpClient {
   void SetTimeouts(const THttpTimeouts& timeouts) { timeouts_ = timeouts; }
   void SetProgress(const TDownloadProgress& progress) { progress_ = progress; }
   const TDownloadProgress& GetProgress() const { return progress_; }
-  // The SHA-1 of what the last exchange wrote to its download file, taken
-  // as it was written; empty unless that exchange succeeded.
-  const TByteBuffer& GetDownloadSha1() const { return downloadSha1_; }
   // Index into the channel table of the channel tried first next time.
   uint32_t GetChannelIndex() const { return channel_; }
 
@@ -133,5 +130,4 @@ class THttpClient {
   THttpTimeouts timeouts_;
   uint32_t channel_ = 0;
   TDownloadProgress progress_;
-  TByteBuffer downloadSha1_;
 };

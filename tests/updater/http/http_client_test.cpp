@@ -7,7 +7,6 @@
 #include "http/http_client.h"
 #include "http_peer.h"
 #include "scripted_connection.h"
-#include "sha1.h"
 #include "trace_capture.h"
 
 namespace {
@@ -197,22 +196,9 @@ TEST(HttpClientWaits, BlockOnTheConnectionInsteadOfAskingItAgainAndAgain) {
     EXPECT_LE(log.longestWait, timeouts.statusLine) << one.what;
     if (one.code == 0 && *one.file != '\0') {
       EXPECT_EQ(folder.Read(one.file), "abcdef") << one.what;
-      EXPECT_EQ(client.GetDownloadSha1().ToHex(), TSha1::Digest(TByteBuffer(std::string("abcdef"))).ToHex());
       folder.Write(one.file, "");
     }
   }
-
-  TConnectionLog log;
-  TScriptedClient client({kOkHead + "Content-Length: 6\r\n\r\nabcdef"}, log);
-  client.SetDownloadFileSystem(&folder.Files());
-  TUrl target;
-  target.Parse("127.0.0.1:8080/x", 0);
-  client.SetTarget(target);
-  std::string response;
-  ASSERT_EQ(client.Exchange("", response, "TMP.TMP").GetCode(), 0);
-  EXPECT_EQ(client.GetDownloadSha1().Length(), TSha1::kDigestSize);
-  EXPECT_EQ(client.Exchange("", response, "TMP.TMP").GetCode(), RESULT_HTTP_NO_CONNECTION);
-  EXPECT_EQ(client.GetDownloadSha1().Length(), 0u) << "a failed exchange leaves no digest";
 }
 
 TEST_F(HttpClient, RefusesToHoldAnAnswerLargerThanItsMemoryLimit) {
