@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Debian packages as CPack makes them from this build: what they hold
 # once unpacked into a scratch root, what the agent package's postinst asks
-# of the system, and lintian's verdict (no errors).
+# of the system, the updater used as its description says, and lintian's
+# verdict (no errors).
 #
 # usage: debian_packages_test.sh BUILD_DIR VERSION WORK_DIR
 set -u
@@ -52,6 +53,36 @@ grep -q '^adduser .*--system .*tavo$' "$work/calls" || fail "postinst does not m
 grep -qx 'adduser --quiet tavo dialout' "$work/calls" || fail "postinst does not put tavo in dialout"
 grep -qx 'chown tavo:tavo /var/lib/tavo-agent' "$work/calls" || fail "postinst does not give tavo its working directory"
 grep -q '^deb-systemd-helper enable tavo2agent.service' "$work/calls" || fail "postinst does not enable the service"
+
+# The updater as its description says it is used: linked into a payment
+# core's folder and loaded from there by the core's own user, it keeps its
+# files in that folder, never in the package's.
+core=$(mktemp -d)
+mkdir -p "$work/release" "$work/ecr"
+head -c 3000 /dev/urandom >"$work/release/TERMINAL.CFG"
+head -c 2000 /dev/urandom >"$work/ecr/ECRDRV.BIN"
+"$build/tools/update_server/update-server" --port-file "$work/port" --log-file "$work/server.log" \
+  --ecr-folder "$work/ecr" "$work/release" >/dev/null 2>&1 &
+server=$!
+tries=0
+while [ ! -s "$work/port" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+ln -s "$root/usr/lib/tavo-updater/libUpdater.so" "$core/libUpdater.so"
+printf 'HostURL=127.0.0.1:%s\r\n' "$(cat "$work/port")" >"$core/CONFIG.INI"
+as_core=""
+if [ "$(id -u)" = 0 ] && setpriv --reuid=65534 --regid=65534 --clear-groups test -r "$core/libUpdater.so"; then
+  chown -R 65534:65534 "$core"
+  as_core="setpriv --reuid=65534 --regid=65534 --clear-groups"
+fi
+(cd / && timeout 60 $as_core "$build/tools/updater_loader/updater-loader" "$core" libUpdater.so 12345678 T1 \
+  </dev/null >"$work/loader.out" 2>&1)
+kill "$server" 2>/dev/null
+wait "$server" 2>/dev/null
+grep -qx 'result=0' "$work/loader.out" || fail "the linked updater: $(cat "$work/loader.out")"
+cmp -s "$work/release/TERMINAL.CFG" "$core/Update/TERMINAL.CFG" && cmp -s "$work/ecr/ECRDRV.BIN" "$core/ECRDRV.BIN" ||
+  fail "the linked updater did not bring the files into the core's folder: $(ls -R "$core" | tr '\n' ' ')"
+[ "$(ls "$root/usr/lib/tavo-updater")" = libUpdater.so ] ||
+  fail "the linked updater wrote into the package's folder: $(ls "$root/usr/lib/tavo-updater" | tr '\n' ' ')"
+rm -rf "$core"
 
 lintian --tag-display-limit 0 "$agent_deb" "$updater_deb" >"$work/lintian.log" 2>&1
 grep '^E:' "$work/lintian.log" && fail "lintian errors"

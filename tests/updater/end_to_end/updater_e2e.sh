@@ -12,6 +12,10 @@
 #   crash        the loader killed (kill -9) at random moments of runs that
 #                replace several large files, restarted each time: every
 #                listed file always whole in its old or its new version
+#   together     two processes calling at once: one after the other, or the
+#                second told the installation is busy; a killed run's lock
+#                and work files do not outlive it; replaced files keep their
+#                permissions; a library folder of any length
 set -u
 . "$(dirname "$0")/../../run_bounded.sh"
 scenario=$1 runner=$2 loader=$3 library=$4 server=$5
@@ -168,10 +172,15 @@ fault_case() {
   start_server --fault "$fault" --stall-seconds "${3:-120}"
   printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
   snapshot "$install" >"$work/before"
+  # What a killed run left: the next run removes it, whatever the server says.
+  : >"$install/Update/TMP.TMP"
+  : >"$install/filelist.tmp"
   traced=$(wc -c <"$install/qetrace.txt")
   call "$install"
   stop_server
   expect_result "$fault" "$code"
+  leftovers=$(find "$install" -name TMP.TMP -o -name filelist.tmp)
+  [ -z "$leftovers" ] || fail "$fault: $leftovers left behind"
   traced=$(($(wc -c <"$install/qetrace.txt") - traced))
   [ "$traced" -le 1048576 ] || fail "$fault: the call traced $traced bytes"
   case $fault in
@@ -351,8 +360,110 @@ scenario_crash() {
   [ -z "$leftovers" ] || fail "the run after the kills left $leftovers"
 }
 
+# start_call_to DIR OUT: a run in the background, its result lines in OUT.
+start_call_to() {
+  if [ -n "$runner" ]; then
+    "$runner" "$loader" "Z:$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>&1 &
+  else
+    "$loader" "$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>&1 &
+  fi
+}
+
+# wait_for FILE SECONDS: until FILE exists.
+wait_for() {
+  local tries=$(($2 * 10))
+  while [ ! -e "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
+  [ -e "$1" ]
+}
+
+# serve DIR SERVER-OPTIONS...: a new server with a new log, and DIR's
+# CONFIG.INI names it.
+serve() {
+  local dir=$1
+  shift
+  rm -f "$work/server.log"
+  start_server "$@"
+  printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\n' "$port" >"$dir/CONFIG.INI"
+}
+
+scenario_together() {
+  local install=$work/install first second deep
+  make_release
+  start_server
+  make_install "$install" "127.0.0.1:$port"
+  call "$install"
+  expect_result "installation" 0
+  stop_server
+  # Who may read and run a file is the installation's, not the download's.
+  [ -z "$runner" ] && chmod 0600 "$install/Update/softkeys.ini" && chmod 0755 "$install/Update/TERMINAL.CFG"
+
+  # Two runs at once over a slow link: the second waits for the first, then
+  # finds nothing left to fetch.
+  head -c 4194304 /dev/urandom >"$work/release/big.bin"
+  printf '[Keys]\r\nF1=Sale\r\n' >"$work/release/softkeys.ini"
+  head -c 3000 /dev/urandom >"$work/release/TERMINAL.CFG"
+  serve "$install" --rate 2000000
+  start_call_to "$install" "$work/first"
+  first=$!
+  start_call_to "$install" "$work/second"
+  second=$!
+  wait "$first" "$second"
+  [ "$(tr -d '\r' <"$work/first")$(tr -d '\r' <"$work/second")" = "result=0result=0" ] ||
+    fail "two runs at once: '$(cat "$work/first" "$work/second")'"
+  check_installed "$install" "two runs at once"
+  [ "$(grep -c 'name=big.bin' "$work/server.log")" = 1 ] ||
+    fail "two runs at once: big.bin fetched $(grep -c 'name=big.bin' "$work/server.log") times"
+  if [ -z "$runner" ]; then
+    [ "$(stat -c %a "$install/Update/softkeys.ini") $(stat -c %a "$install/Update/TERMINAL.CFG")" = "600 755" ] ||
+      fail "replaced files: modes $(stat -c %a "$install/Update/softkeys.ini" "$install/Update/TERMINAL.CFG" | tr '\n' ' ')"
+  fi
+  echo "ok: two runs at once"
+  stop_server
+
+  # A run that outlasts the wait: the second is told so, and its trace says
+  # why. Killed, the first leaves the installation to the next run.
+  head -c 4194304 /dev/urandom >"$work/release/big.bin"
+  serve "$install" --rate 100000
+  start_call "$install"
+  wait_for "$install/Update/TMP.TMP" 20 || fail "the slow run did not start its download"
+  call "$install"
+  expect_result "a run while another holds the installation" 44004
+  grep -q 'Another update run holds the installation' "$install/qetrace.txt" || fail "busy: no trace line"
+  kill -9 -- "-$call_pid" 2>/dev/null
+  wait "$call_pid" 2>/dev/null
+  stop_server
+  serve "$install"
+  [ -n "$runner" ] && "$runner" --new-server
+  call "$install"
+  expect_result "the run after the killed one" 0
+  check_installed "$install" "the run after the killed one"
+  stop_server
+
+  # A library folder of any length on Linux; beyond what Windows' calls take,
+  # a code, and nothing read or written in the current directory.
+  deep=$work/$(printf 'deep-folder-%03d/' $(seq 30))install
+  mkdir -p "$work/cwd"
+  start_server
+  make_install "$deep" "127.0.0.1:$port"
+  printf 'HostURL=127.0.0.1:1\r\n' >"$work/cwd/CONFIG.INI"
+  if [ -n "$runner" ]; then
+    (cd "$work/cwd" && call "$deep")
+    results=$(tr -d '\r' <"$work/out")
+    case $results in
+      result=31003 | "") ;;
+      *) fail "a ${#deep}-character folder: '$results'" ;;
+    esac
+  else
+    (cd "$work/cwd" && call "$deep")
+    results=$(tr -d '\r' <"$work/out")
+    expect_result "a ${#deep}-character folder" 0
+    check_installed "$deep" "a ${#deep}-character folder"
+  fi
+  [ "$(ls "$work/cwd")" = CONFIG.INI ] || fail "a ${#deep}-character folder: the current directory got $(ls "$work/cwd" | tr '\n' ' ')"
+}
+
 case $scenario in
-  update | faults | stall | unreachable | crash) "scenario_$scenario" ;;
+  update | faults | stall | unreachable | crash | together) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario"; exit 1 ;;
 esac
 exit "$failures"
