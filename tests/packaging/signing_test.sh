@@ -57,8 +57,8 @@ for program in "${programs[@]}"; do
 done
 
 # What the installer unpacks: makensis's solid LZMA data, a chain of blocks
-# (4-byte length, then the bytes), the programs and the uninstaller among
-# them as they will be written.
+# (4-byte length, then the bytes), the programs, the uninstaller (an NSIS
+# program itself) and NSIS's plugins among them as they will be written.
 python3 - "$signed/${installer##*/}" "$work/payload" <<'EOF' || fail "the installer's data cannot be read"
 import lzma, struct, sys
 data = open(sys.argv[1], "rb").read()
@@ -73,19 +73,22 @@ while at + 4 <= len(unpacked):
     size = struct.unpack("<I", unpacked[at:at + 4])[0]
     block = unpacked[at + 4:at + 4 + size]
     if block[:2] == b"MZ":
-        open("%s/block%d.exe" % (sys.argv[2], at), "wb").write(block)
+        kind = "uninstaller" if b"NullsoftInst" in block else "program"
+        open("%s/%s-%d.exe" % (sys.argv[2], kind, at), "wb").write(block)
     at += 4 + size
 EOF
 for program in "${programs[@]##*/}"; do
   found=""
-  for block in "$work"/payload/*.exe; do cmp -s "$block" "$signed/$program" && found=$block; done
-  [ -n "$found" ] && rm -f "$found" || fail "the installer does not carry the signed $program"
+  for block in "$work"/payload/program-*.exe; do cmp -s "$block" "$signed/$program" && found=yes; done
+  [ -n "$found" ] || fail "the installer does not carry the signed $program"
 done
-blocks=("$work"/payload/*.exe)
-if [ ${#blocks[@]} -ne 1 ] || [ ! -f "${blocks[0]}" ]; then
-  fail "the installer carries ${#blocks[@]} programs besides the three, not one uninstaller"
+uninstallers=("$work"/payload/uninstaller-*.exe)
+if [ ${#uninstallers[@]} -ne 1 ] || [ ! -f "${uninstallers[0]}" ]; then
+  # Without !uninstfinalize the uninstaller is put together at install time,
+  # unsigned, from the installer's own program.
+  fail "the installer does not carry one uninstaller made at build time: ${uninstallers[*]##*/}"
 else
-  verify "${blocks[0]}" || { cat "$work/verify.log"; fail "the uninstaller has no valid signature"; }
+  verify "${uninstallers[0]}" || { cat "$work/verify.log"; fail "the uninstaller has no valid signature"; }
 fi
 
 # The signed programs still run.
