@@ -18,6 +18,13 @@ ManifestSupportedOS all
 ; A program that cannot be replaced fails the install instead of being skipped.
 AllowSkipFiles off
 
+; SIGN, when defined, is a command that signs the file it is given in place
+; (scripts/sign-windows); the programs come signed already.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
+
 ; The programs must carry the release's version in their version resources.
 !getdllversion "${AGENT}" agent_
 !if "${agent_1}.${agent_2}.${agent_3}" != "${VERSION}"
