@@ -236,13 +236,18 @@ scenario_stall() {
   fault_case stall:big.bin 27003
 }
 
-scenario_unreachable() {
-  local install=$work/install
+# install_release DIR: a fresh release served and installed into DIR.
+install_release() {
   make_release
   start_server
-  make_install "$install" "127.0.0.1:$port"
-  call "$install"
+  make_install "$1" "127.0.0.1:$port"
+  call "$1"
   expect_result "installation" 0
+}
+
+scenario_unreachable() {
+  local install=$work/install
+  install_release "$install"
   # The port just freed has no listener now.
   stop_server
   head -c 1048576 /dev/urandom >"$work/release/big.bin"
@@ -388,11 +393,7 @@ serve() {
 
 scenario_together() {
   local install=$work/install first second deep
-  make_release
-  start_server
-  make_install "$install" "127.0.0.1:$port"
-  call "$install"
-  expect_result "installation" 0
+  install_release "$install"
   stop_server
   # Who may read and run a file is the installation's, not the download's.
   [ -z "$runner" ] && chmod 0600 "$install/Update/softkeys.ini" && chmod 0755 "$install/Update/TERMINAL.CFG"
