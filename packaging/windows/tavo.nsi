@@ -128,8 +128,10 @@ Var wasRunning
 Var busy
 Var failed
 Var broken
-; "|name|name|": the files of the folder that this install has put in place.
+; "|name|name|": the files of the folder that this install has put in
+; place, and the earlier ones it has moved aside.
 Var swapped
+Var aside
 Var registered
 
 ; Exit codes (README.md, packaging/windows/README.txt):
@@ -431,8 +433,9 @@ Function Unstage
   Delete "$INSTDIR\$R0.tavo-setup"
 FunctionEnd
 
-; Moves the folder's $R0 aside (".tavo-old") and the staged one into its
-; place; $failed gets the name when either move fails.
+; Moves the folder's $R0 aside (".tavo-old", noted in $aside) and the
+; staged one into its place (noted in $swapped); $failed gets the name when
+; either move fails.
 Function SwapIn
   ${If} $failed != ""
   ${OrIfNot} ${FileExists} "$INSTDIR\$R0.tavo-setup"
@@ -441,6 +444,9 @@ Function SwapIn
   ClearErrors
   ${If} ${FileExists} "$INSTDIR\$R0"
     Rename "$INSTDIR\$R0" "$INSTDIR\$R0.tavo-old"
+    ${IfNot} ${Errors}
+      StrCpy $aside "$aside$R0|"
+    ${EndIf}
   ${EndIf}
   ${IfNot} ${Errors}
     Rename "$INSTDIR\$R0.tavo-setup" "$INSTDIR\$R0"
@@ -452,15 +458,14 @@ Function SwapIn
   ${EndIf}
 FunctionEnd
 
-; Undoes SwapIn and Stage for $R0; $broken gets the name when the earlier
-; file cannot be put back.
-Function SwapBack
+; $1 is 1 when "|$R0|" is in $R3, else 0.
+Function InList
   StrCpy $1 0
   StrCpy $2 "|$R0|"
   StrLen $3 $2
   StrCpy $4 0
   ${Do}
-    StrCpy $5 $swapped $3 $4
+    StrCpy $5 $R3 $3 $4
     ${If} $5 == ""
       ${Break}
     ${ElseIf} $5 == $2
@@ -469,11 +474,20 @@ Function SwapBack
     ${EndIf}
     IntOp $4 $4 + 1
   ${Loop}
+FunctionEnd
+
+; Undoes SwapIn and Stage for $R0; $broken gets the name when the earlier
+; file cannot be put back.
+Function SwapBack
   ClearErrors
+  StrCpy $R3 $swapped
+  Call InList
   ${If} $1 = 1
     Delete "$INSTDIR\$R0"
   ${EndIf}
-  ${If} ${FileExists} "$INSTDIR\$R0.tavo-old"
+  StrCpy $R3 $aside
+  Call InList
+  ${If} $1 = 1
     Rename "$INSTDIR\$R0.tavo-old" "$INSTDIR\$R0"
   ${EndIf}
   ${If} ${Errors}
@@ -561,6 +575,7 @@ Section "TAVO 2.0"
     !insertmacro Fail 2 "$(NoCopy)$failed. $(Restored)"
   ${EndIf}
   StrCpy $swapped "|"
+  StrCpy $aside "|"
   !insertmacro EachFile SwapIn
   ${If} $failed != ""
     !insertmacro FailPutBack "$(NoCopy)$failed."

@@ -108,8 +108,8 @@ grep -q 'engineer was here' "$dir/agent.ini" || fail "upgrade replaced the engin
 [ -f "$dir/TavoTest.ini" ] || fail "upgrade did not write the missing TavoTest.ini"
 
 # A point of sale at work: an upgrade that meets Updater.dll loaded or
-# TavoTest running, or a folder whose name the programs cannot use (Cyrillic
-# under an ANSI code page of 1252), changes nothing: the earlier programs
+# TavoTest running, a write refused, or a folder whose name the programs
+# cannot use (Cyrillic under an ANSI code page of 1252), changes nothing: the earlier programs
 # (marked so that they differ from the build's) and their running service
 # stay. So does an uninstall that meets a program in use.
 mkdir -p "$work/old"
@@ -125,6 +125,14 @@ for held in Updater.dll TavoTest.exe; do
   [ $code -eq 3 ] || fail "an upgrade with $held in use: exit code $code, not 3"
   expect_previous "an upgrade with $held in use"
 done
+# A write refused halfway (a folder where TavoTest.exe would be moved aside):
+# the programs already replaced go back.
+mkdir "$dir/TavoTest.exe.tavo-old"
+run_installer "$dir"
+code=$?
+rmdir "$dir/TavoTest.exe.tavo-old"
+[ $code -eq 2 ] || fail "an upgrade with a write refused halfway: exit code $code, not 2"
+expect_previous "an upgrade with a write refused halfway"
 cyrillic="$folders/Касса"
 LC_ALL=C.UTF-8 run_installer "$cyrillic"
 code=$?
