@@ -164,6 +164,14 @@ for file in agent.ini pinpad.ini TavoTest.ini pay_stack Cheque/shop/cheque qetra
   [ -f "$dir/$file" ] || fail "uninstall removed $file"
 done
 
+# agent.exe /reg by hand in a folder the code page cannot name refuses too,
+# rather than register a program path with "?" for those letters.
+mkdir -p "$cyrillic" && cp "$build/agent/agent.exe" "$cyrillic/"
+LC_ALL=C.UTF-8 "$wine" "$cyrillic/agent.exe" /reg </dev/null 2>&1 | grep -q 'Unable to register' ||
+  fail "agent.exe /reg in a Cyrillic folder under code page 1252 did not refuse"
+"$wine" sc query "$service" </dev/null >/dev/null 2>&1 && fail "agent.exe /reg in a Cyrillic folder registered the service"
+rm -rf "$cyrillic"
+
 # A program that cannot be written fails a silent install with a non-zero code.
 mkdir -p "$folders/broken/agent.exe"
 if run_installer "$folders/broken"; then fail "an install that could not write agent.exe succeeded"; fi
