@@ -193,8 +193,8 @@ Var registered
 ; $broken names it when it does not start.
 ; CheckInUse: adds $R0 to $busy when it exists in the folder and cannot be
 ; opened for writing with no sharing: a program runs from it, a library is
-; loaded from it, something has it open, or writing it is refused. Windows
-; lets a running program be renamed, so only this tells.
+; loaded from it, something has it open, or writing it is refused. Such a
+; file can still be renamed (so Wine does, as Windows), so only this tells.
 ; RemoveService: stops the service, deletes it and waits until the service
 ; manager has let it go. Sets the error flag when it is still there after
 ; 30 seconds.
@@ -429,10 +429,6 @@ Function Stage
   ${EndIf}
 FunctionEnd
 
-Function Unstage
-  Delete "$INSTDIR\$R0.tavo-setup"
-FunctionEnd
-
 ; Moves the folder's $R0 aside (".tavo-old", noted in $aside) and the
 ; staged one into its place (noted in $swapped); $failed gets the name when
 ; either move fails.
@@ -569,13 +565,11 @@ Section "TAVO 2.0"
   ; Every new file is written beside its old one before any is replaced.
   StrCpy $failed ""
   !insertmacro EachFile Stage
-  ${If} $failed != ""
-    !insertmacro EachFile Unstage
-    Call RestartService
-    !insertmacro Fail 2 "$(NoCopy)$failed. $(Restored)"
-  ${EndIf}
   StrCpy $swapped "|"
   StrCpy $aside "|"
+  ${If} $failed != ""
+    !insertmacro FailPutBack "$(NoCopy)$failed."
+  ${EndIf}
   !insertmacro EachFile SwapIn
   ${If} $failed != ""
     !insertmacro FailPutBack "$(NoCopy)$failed."
@@ -586,6 +580,7 @@ Section "TAVO 2.0"
     Pop $state
     StrCpy $registered 1
   ${ElseIf} $ours != 1
+    ; The service of another folder moves here.
     Call StopService
     ${If} ${Errors}
       !insertmacro FailPutBack "$(NoStop)"
