@@ -109,9 +109,10 @@ grep -q 'engineer was here' "$dir/agent.ini" || fail "upgrade replaced the engin
 
 # A point of sale at work: an upgrade that meets Updater.dll loaded or
 # TavoTest running, a write refused, or a folder whose name the programs
-# cannot use (Cyrillic under an ANSI code page of 1252), changes nothing: the earlier programs
-# (marked so that they differ from the build's) and their running service
-# stay. So does an uninstall that meets a program in use.
+# cannot use (Cyrillic under an ANSI code page of 1252), changes nothing:
+# the earlier programs (marked so that they differ from the build's) and
+# their running service stay. So does an uninstall that meets a program in
+# use.
 mkdir -p "$work/old"
 for program in agent.exe Updater.dll TavoTest.exe; do
   printf 'earlier' >>"$dir/$program"
