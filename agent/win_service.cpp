@@ -77,11 +77,24 @@ void RegisterService(FILE* out) {
     PrintRegisterFailed(out, static_cast<int>(GetLastError()));
     return;
   }
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  wchar_t widePath[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, widePath, MAX_PATH);
   // A cut path would register a program that does not exist.
-  if (length == 0 || length >= sizeof path) {
-    const DWORD error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+  DWORD error = length == 0 ? GetLastError() : length >= MAX_PATH ? ERROR_INSUFFICIENT_BUFFER : 0;
+  // The agent opens agent.ini and pinpad.ini by ANSI names: in a folder whose
+  // name the ANSI code page cannot write ("?" in its place) the service could
+  // not start, or would run without them.
+  // A UTF-8 code page writes every name and takes neither the flag nor the
+  // question.
+  const bool utf8 = GetACP() == CP_UTF8;
+  char path[MAX_PATH * 2] = {};
+  BOOL lossy = FALSE;
+  if (error == 0 && (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, widePath, -1, path,
+                                         sizeof path, nullptr, utf8 ? nullptr : &lossy) == 0 ||
+                     lossy)) {
+    error = ERROR_NO_UNICODE_TRANSLATION;
+  }
+  if (error != 0) {
     CloseServiceHandle(manager);
     PrintRegisterFailed(out, static_cast<int>(error));
     return;
@@ -91,7 +104,7 @@ void RegisterService(FILE* out) {
                                      SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
                                      SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr,
                                      nullptr, nullptr, nullptr);
-  const DWORD error = service == nullptr ? GetLastError() : ERROR_SUCCESS;
+  error = service == nullptr ? GetLastError() : ERROR_SUCCESS;
   if (service != nullptr) CloseServiceHandle(service);
   CloseServiceHandle(manager);
   if (error == ERROR_SUCCESS || error == ERROR_SERVICE_EXISTS) {
