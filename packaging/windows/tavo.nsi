@@ -88,6 +88,8 @@ LangString NoMove ${LANG_RUSSIAN} "Не удалось перевести слу
 LangString NoMove ${LANG_ENGLISH} "Cannot point the service ${SERVICE} at $INSTDIR\agent.exe, error $state."
 LangString NoStart ${LANG_RUSSIAN} "Не удалось запустить службу ${SERVICE}, ошибка $state."
 LangString NoStart ${LANG_ENGLISH} "Cannot start the service ${SERVICE}, error $state."
+LangString Disabled ${LANG_RUSSIAN} "Служба ${SERVICE} отключена и остаётся остановленной; программы обновлены."
+LangString Disabled ${LANG_ENGLISH} "The service ${SERVICE} is disabled and stays stopped; the programs were updated."
 LangString Restored ${LANG_RUSSIAN} "Папка и служба возвращены в прежнее состояние."
 LangString Restored ${LANG_ENGLISH} "The folder and the service are back as they were."
 LangString Broken ${LANG_RUSSIAN} "Прежнее состояние вернуть не удалось ($broken ). Запустите установку снова."
@@ -599,12 +601,19 @@ Section "TAVO 2.0"
     ${EndIf}
     DetailPrint "$(Moved)"
   ${EndIf}
-  Call StartService
-  ${If} ${Errors}
-    ${If} $state = 1060
-      !insertmacro FailPutBack "$(NoRegister)"
+  ; A service the engineer disabled stays so: Windows would refuse to start
+  ; it, and that is no reason to undo the upgrade.
+  ReadRegDWORD $R3 HKLM "SYSTEM\CurrentControlSet\Services\${SERVICE}" "Start"
+  ${If} $R3 = 4
+    DetailPrint "$(Disabled)"
+  ${Else}
+    Call StartService
+    ${If} ${Errors}
+      ${If} $state = 1060
+        !insertmacro FailPutBack "$(NoRegister)"
+      ${EndIf}
+      !insertmacro FailPutBack "$(NoStart)"
     ${EndIf}
-    !insertmacro FailPutBack "$(NoStart)"
   ${EndIf}
   !insertmacro EachFile DropOld
 

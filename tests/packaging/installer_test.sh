@@ -107,6 +107,19 @@ expect_installed upgrade "$version" "$dir"
 grep -q 'engineer was here' "$dir/agent.ini" || fail "upgrade replaced the engineer's agent.ini"
 [ -f "$dir/TavoTest.ini" ] || fail "upgrade did not write the missing TavoTest.ini"
 
+# A service the engineer disabled stays disabled and stopped through an
+# upgrade (Windows would refuse to start it; Wine does not).
+"$wine" sc stop "$service" </dev/null >/dev/null 2>&1
+tries=0
+while ! service_state | grep -q STOPPED && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+services_key='HKLM\System\CurrentControlSet\Services\'$service
+"$wine" reg add "$services_key" /v Start /t REG_DWORD /d 4 /f </dev/null >/dev/null 2>&1
+run_installer "$dir" || fail "upgrade over a disabled service: exit code $?"
+service_state | grep -q STOPPED || fail "upgrade over a disabled service started it: $(service_state)"
+[ "$(reg_value "$services_key" Start)" = 0x4 ] || fail "upgrade over a disabled service enabled it"
+"$wine" reg add "$services_key" /v Start /t REG_DWORD /d 2 /f </dev/null >/dev/null 2>&1
+"$wine" sc start "$service" </dev/null >/dev/null 2>&1
+
 # A point of sale at work: an upgrade that meets Updater.dll loaded or
 # TavoTest running, a write refused, or a folder whose name the programs
 # cannot use (Cyrillic under an ANSI code page of 1252), changes nothing:
