@@ -39,8 +39,9 @@ TUpdateSession::~TUpdateSession() { updateFiles_.reset(); }
 
 int32_t TUpdateSession::Run() {
   // Without its own folder the library would take the current directory's
-  // files for its installation.
-  if (!context_.system->GetAppFileSystem()->Check().Succeeded()) {
+  // files for its installation; a folder too deep for its work files would
+  // be updated half-way.
+  if (!context_.system->GetAppFileSystem()->Check().Succeeded() || !WorkFilesFit()) {
     context_.tracer->Write("The library's folder cannot be used\r\n");
     return RESULT_LIBRARY_FOLDER_UNUSABLE;
   }
@@ -72,6 +73,17 @@ int32_t TUpdateSession::Run() {
 
   const int32_t result = HandleReply(answer);
   return result == 0 && specialFile_ ? RESULT_SPECIAL_FILE_UPDATED : result;
+}
+
+bool TUpdateSession::WorkFilesFit() {
+  char path[kMaxPath];
+  for (IFileSystem* files : {context_.system->GetAppFileSystem(), UpdateFiles()}) {
+    // "filelist.txt" is as long as its work name.
+    for (const char* name : {TCommandCheckFiles::kWorkFile, TFileList::kWorkName}) {
+      if (!*files->MakePath(path, name)) return false;
+    }
+  }
+  return true;
 }
 
 void TUpdateSession::RemoveLeftovers() {

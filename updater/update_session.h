@@ -47,6 +47,8 @@ class TUpdateSession {
   bool SpecialFileFlag() const { return specialFile_; }
 
  private:
+  // Whether the work files of both folders have paths that fit.
+  bool WorkFilesFit();
   // Removes the work files that a run stopped half-way left behind.
   void RemoveLeftovers();
   // Turns the socket trace files on exactly when "CONFIG.INI" asks for them.

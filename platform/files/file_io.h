@@ -13,6 +13,9 @@ struct TOpenFlags {
   bool truncate = false;
   bool append = false;
   bool executable = false;  // permission 0777 instead of 0666 for a created file
+  // Only a regular file; for writing, one that is neither a symbolic link
+  // nor linked under another name (where files have such links).
+  bool plainFileOnly = false;
 };
 
 // Opens in binary mode, shared for reading and writing with other openers.

@@ -8,11 +8,14 @@
 
 std::unique_ptr<TFileLock> TFileLock::Acquire(const char* path, uint32_t waitMilliseconds, int* error) {
   file_io::TOpenFlags flags;
-  flags.write = flags.create = true;
+  flags.write = flags.create = flags.plainFileOnly = true;
   int descriptor = file_io::Open(path, flags);
   // A lock file made by another user may be readable only: opened for
   // reading, it locks all the same.
-  if (descriptor < 0) descriptor = file_io::Open(path, file_io::TOpenFlags());
+  if (descriptor < 0 && errno == EACCES) {
+    flags.write = flags.create = false;
+    descriptor = file_io::Open(path, flags);
+  }
   if (descriptor < 0) {
     *error = errno;
     return nullptr;

@@ -73,7 +73,8 @@ std::optional<std::string> TPCFileSystem::RootBesideModule(char separator, const
   if (GetCodeModulePath(modulePath, sizeof(modulePath)) == 0) return std::nullopt;
   const char* last = std::strrchr(modulePath, separator);
   if (!last) return std::nullopt;
-  std::string root(modulePath, static_cast<size_t>(last - modulePath));
+  // A module in the top folder has that folder, not an empty root.
+  std::string root(modulePath, last == modulePath ? 1 : static_cast<size_t>(last - modulePath));
   if (subPath && *subPath) {
     root += '/';
     root += subPath;
@@ -106,6 +107,9 @@ int TPCFileSystem::OpenHandle(const char* name, uint32_t mode) {
   }
   file_io::TOpenFlags flags = ResolveOpenMode(mode);
   flags.executable = NamesExecutable(name);
+  // The updater may run with more rights than whoever else writes in its
+  // folder: it follows nobody's link out of it, nor reads a device.
+  flags.plainFileOnly = !kAgentBuild;
   return file_io::Open(path, flags);
 }
 

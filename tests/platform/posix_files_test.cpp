@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
 
 #include "files_testutil.h"
 
@@ -21,6 +24,30 @@ TEST(PosixFileSystem, ReplaceOntoAProgramFileNameLetsItsReadersRunIt) {
   ASSERT_TRUE(dir.Files().Replace("TMP.TMP", "data.bin").Succeeded());
   ASSERT_EQ(stat(dir.Path("data.bin").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0644u);
+}
+
+// The updater may run as root in a folder that others write in: it writes
+// through nobody's link to a file elsewhere, and reads no pipe or device
+// (which would never end).
+TEST(PosixFileSystem, TheUpdaterWritesOnlyItsOwnPlainFiles) {
+  if (kAgentBuild) GTEST_SKIP() << "the agent's files follow the system's rules";
+  TFilesTempDir dir;
+  TFilesTempDir elsewhere;
+  elsewhere.Write("victim", "keep");
+  ASSERT_EQ(symlink(elsewhere.Path("victim").c_str(), dir.Path("TMP.TMP").c_str()), 0);
+  ASSERT_EQ(link(elsewhere.Path("victim").c_str(), dir.Path("filelist.tmp").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+  for (const char* name : {"TMP.TMP", "filelist.tmp"}) {
+    std::unique_ptr<IFileWritable> file(dir.Files().OpenWrite(name, OPEN_CREATE_TRUNCATE));
+    EXPECT_FALSE(file) << name;
+  }
+  EXPECT_FALSE(std::unique_ptr<IFileReadable>(dir.Files().OpenRead("pipe")));
+  EXPECT_EQ(elsewhere.Read("victim"), "keep");
+
+  dir.Write("own.bin", "mine");
+  std::unique_ptr<IFileWritable> own(dir.Files().OpenWrite("own.bin", OPEN_CREATE_TRUNCATE));
+  ASSERT_TRUE(own);
+  EXPECT_EQ(own->GetSize(), 0u);
 }
 
 }  // namespace
