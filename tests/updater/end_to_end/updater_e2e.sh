@@ -368,9 +368,9 @@ scenario_crash() {
 # start_call_to DIR OUT: a run in the background, its result lines in OUT.
 start_call_to() {
   if [ -n "$runner" ]; then
-    "$runner" "$loader" "Z:$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>&1 &
+    "$runner" "$loader" "Z:$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>"$2.err" &
   else
-    "$loader" "$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>&1 &
+    "$loader" "$1" "$library_name" 12345678 T1 </dev/null >"$2" 2>"$2.err" &
   fi
 }
 
