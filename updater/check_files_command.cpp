@@ -6,7 +6,6 @@
 #include "file_digest.h"
 #include "file_list.h"
 #include "http/http_client.h"
-#include "sha1.h"
 
 namespace {
 

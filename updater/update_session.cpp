@@ -39,9 +39,9 @@ TUpdateSession::~TUpdateSession() { updateFiles_.reset(); }
 
 int32_t TUpdateSession::Run() {
   // Without its own folder the library would take the current directory's
-  // files for its installation; a folder too deep for its work files would
-  // be updated half-way.
-  if (!context_.system->GetAppFileSystem()->Check().Succeeded() || !WorkFilesFit()) {
+  // files for its installation (a root that does not fit builds no path);
+  // a folder too deep for its work files would be updated half-way.
+  if (!WorkFilesFit()) {
     context_.tracer->Write("The library's folder cannot be used\r\n");
     return RESULT_LIBRARY_FOLDER_UNUSABLE;
   }
