@@ -227,7 +227,11 @@ TResult THttpClient::Connect() {
   address.secure = target_.scheme == "https" ? 1 : 0;
   if (address.address == 0) {
     result = network->ResolveHost(target_.host.c_str(), &address.address);
-    if (address.address == 0) return result.Succeeded() ? TResult(RESULT_HTTP_NO_ADDRESS) : result;
+    if (address.address == 0) {
+      if (result.Succeeded()) result = TResult(RESULT_HTTP_NO_ADDRESS);
+      Trace("Host name " + target_.host + " did not resolve, result=" + std::to_string(result.GetCode()) + "\n\n");
+      return result;
+    }
   }
 
   TDeadline connecting(system_, timeouts_.connect);

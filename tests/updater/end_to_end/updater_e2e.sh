@@ -8,7 +8,9 @@
 #                the trace small, an endless head given up at its bounds
 #   stall        a download that stops in mid-body: the server's close ends
 #                the wait, or else the client's body time-out does
-#   unreachable  nobody listens: the connection code, nothing touched
+#   unreachable  nobody listens: the connection code, nothing touched; a
+#                host named localhost is reached, a name that does not
+#                resolve gives its code and trace line within the bound
 #   crash        the loader killed (kill -9) at random moments of runs that
 #                replace several large files, restarted each time: every
 #                listed file always whole in its old or its new version
@@ -255,6 +257,24 @@ scenario_unreachable() {
   call "$install"
   expect_result "nobody listening" 20001
   snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "nobody listening: the installation changed"
+
+  # A name under the reserved .invalid domain never resolves, whether a name
+  # server answers or not; the look-up's 10 s bound ends the call.
+  serve "$install"
+  printf 'HostURL=nothere.invalid:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+  snapshot "$install" >"$work/before"
+  call_limit=40
+  call "$install"
+  expect_result "a name that does not resolve" 20010
+  grep -q '^Host name nothere.invalid did not resolve, result=20010' "$install/qetrace.txt" ||
+    fail "a name that does not resolve: no trace line"
+  [ -s "$work/server.log" ] && fail "a name that does not resolve: the server was asked: $(head -1 "$work/server.log")"
+  snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "a name that does not resolve: the installation changed"
+
+  printf 'HostURL=localhost:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+  call "$install"
+  expect_result "a host name" 0
+  check_installed "$install" "a host name"
 }
 
 # The files of the crash scenario's releases, as NAME:SIZE: the update
