@@ -178,7 +178,7 @@ if [ "$scheme" = https ]; then
     "$http_first ms, each later one $https_later against $http_later ms ($calls calls):" \
     "the handshake $((https_later - http_later)) ms"
   curl "${curl_options[@]}" -o /dev/null -w 'curl: TCP connect %{time_connect} s, TLS handshake done %{time_appconnect} s\n' \
-    "$scheme://127.0.0.1:$port/tavo2-web/getFile/block1?name=$name&terminalSN=12345678"
+    -H 'Content-Type: application/json' -d '{"REPLIES":[{"SN":"12345678"}]}' "$scheme://127.0.0.1:$port/tavo2-web/block1"
 fi
 
 python3 - "$size" "$work/figures" <<'EOF'
