@@ -6,13 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "environment.h"
 #include "files/file.h"
 #include "files/file_system.h"
-#include "environment.h"
 #include "files/ini_file.h"
 #include "http/deadline.h"
 #include "http/proxy_tunnel.h"
 #include "http/system_tracer.h"
+#include "http/tls_connection.h"
 #include "updater_context.h"
 #include "updater_system.h"
 
@@ -269,12 +270,14 @@ TResult THttpClient::Connect() {
 
   const bool channelFailed = !result.Succeeded();
   if (result.Succeeded() && proxy_ && target_.scheme == "https") result = OpenTunnel(*connection, connecting);
+  if (result.Succeeded() && target_.scheme == "https") result = StartTls(connection, connecting);
   if (result.Succeeded()) {
     connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall, system_);
   } else {
     connection.reset();
     network->Close();
-    // A proxy that refuses is no reason to leave a working channel.
+    // A proxy that refuses, or a server whose TLS fails, is no reason to
+    // leave a working channel.
     if (channelFailed) MoveToNextChannel();
   }
   const std::string via = proxy_ ? " via proxy " + ProxyName() : "";
@@ -295,6 +298,34 @@ TResult THttpClient::OpenTunnel(IConnection& connection, TDeadline& connecting) 
   } else if (!result.Succeeded()) {
     Trace("Proxy " + ProxyName() + " refused the tunnel: " + (status.empty() ? "no answer" : status) + "\n\n");
   }
+  return result;
+}
+
+TResult THttpClient::StartTls(std::unique_ptr<IConnection>& connection, TDeadline& connecting) {
+  TTlsSettings settings = tls_;
+  // The origin's name, also inside a proxy's tunnel.
+  settings.serverName = target_.host;
+  TResult result;
+  std::string reason;
+  std::unique_ptr<TTlsConnection> tls = NewTlsConnection(std::move(connection), settings, &result, &reason);
+  if (!tls) {
+    Trace("TLS: " + reason + "\n\n");
+    return result.Succeeded() ? TResult(RESULT_TLS_UNAVAILABLE) : result;
+  }
+  result = tls->Handshake();
+  while (result.GetCode() == RESULT_HTTP_PENDING && !connecting.IsExpired()) {
+    tls->WaitUntilReady(TConnectionWait::Receive, TimeToWait(connecting, nullptr));
+    result = tls->Handshake();
+  }
+  if (result.GetCode() == RESULT_HTTP_PENDING) {
+    Trace("TLS: the handshake did not finish in time\n\n");
+    return TResult(RESULT_HTTP_CONNECT_TIMEOUT);
+  }
+  if (!result.Succeeded()) {
+    Trace("TLS: " + tls->GetFailureReason() + "\n\n");
+    return result;
+  }
+  connection = std::move(tls);
   return result;
 }
 
