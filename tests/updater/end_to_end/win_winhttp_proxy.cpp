@@ -1,7 +1,7 @@
 // usage: winhttp-proxy [PROXY [BYPASS]]
 // Sets the machine's WinHTTP proxy as `netsh winhttp set proxy PROXY BYPASS`
 // does, or with no argument goes back to none (`netsh winhttp reset proxy`).
-// Wine's netsh only names its arguments.
+// Wine's netsh is a stub that sets nothing.
 #include <windows.h>
 #include <winhttp.h>
 
