@@ -51,8 +51,8 @@ TResult OpenProxyTunnel(IUpdaterSystem& system, IConnection& connection, const s
       continue;
     }
     head += byte;
-    const size_t lineEnd = head.find("\r\n");
-    if (statusLine->empty() && lineEnd != std::string::npos) *statusLine = head.substr(0, lineEnd);
+    if (head.size() < 2 || head.compare(head.size() - 2, 2, "\r\n") != 0) continue;
+    if (statusLine->empty()) *statusLine = head.substr(0, head.size() - 2);
     if (head.size() >= 4 && head.compare(head.size() - 4, 4, "\r\n\r\n") == 0) return ProxyAnswerResult(*statusLine);
   }
   return TResult(RESULT_HTTP_TUNNEL_REFUSED);
