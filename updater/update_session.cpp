@@ -60,6 +60,8 @@ int32_t TUpdateSession::Run() {
   TCorvoEnvironment* environment = context_.terminal;
   THostList hosts;
   hosts.Parse(environment->GetHostUrl(), 80);
+  // The exchange and the downloads of its commands alike.
+  client_.SetProxyConfig(&environment->GetConfig());
   ApplyEthernetTrace();
   if (!ApplyTrust()) return RESULT_TLS_UNAVAILABLE;
 

@@ -6,9 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "environment.h"
 #include "files/file.h"
 #include "files/file_system.h"
+#include "files/ini_file.h"
 #include "http/deadline.h"
+#include "http/proxy_tunnel.h"
 #include "http/system_tracer.h"
 #include "http/tls_connection.h"
 #include "updater_context.h"
@@ -216,20 +219,28 @@ void THttpClient::MoveToNextChannel() { channel_ = (channel_ + 1) % kChannelCoun
 TResult THttpClient::Connect() {
   if (target_.host.empty() || target_.port == 0) return TResult(RESULT_HTTP_NO_TARGET);
   if (connection_) return TResult();
+  proxy_.reset();
+  if (proxyConfig_ != nullptr && !ProxyFor(*proxyConfig_, target_, &proxy_)) {
+    Trace("Proxy=" + TrimTrailingBlanks(proxyConfig_->GetValue("Proxy", "")) + " is not host:port\n\n");
+    return TResult(RESULT_HTTP_BAD_PROXY);
+  }
 
   INetworkInterface* network = nullptr;
   TResult result = OpenChannel(&network);
   if (!result.Succeeded()) return result;
 
+  // Where the connection goes: the proxy when there is one.
+  TUrl peer = target_;
+  if (proxy_) peer.Parse(ProxyName(), 0);
   TNetAddress address;
-  address.address = target_.address;
-  address.port = target_.port;
+  address.address = peer.address;
+  address.port = peer.port;
   address.secure = target_.scheme == "https" ? 1 : 0;
   if (address.address == 0) {
-    result = network->ResolveHost(target_.host.c_str(), &address.address);
+    result = network->ResolveHost(peer.host.c_str(), &address.address);
     if (address.address == 0) {
       if (result.Succeeded()) result = TResult(RESULT_HTTP_NO_ADDRESS);
-      Trace("Host name " + target_.host + " did not resolve, result=" + std::to_string(result.GetCode()) + "\n\n");
+      Trace("Host name " + peer.host + " did not resolve, result=" + std::to_string(result.GetCode()) + "\n\n");
       return result;
     }
   }
@@ -257,22 +268,42 @@ TResult THttpClient::Connect() {
     result = TResult(RESULT_HTTP_CONNECT_TIMEOUT);
   }
 
-  bool channelFailed = !result.Succeeded();
+  const bool channelFailed = !result.Succeeded();
+  if (result.Succeeded() && proxy_ && target_.scheme == "https") result = OpenTunnel(*connection, connecting);
   if (result.Succeeded() && target_.scheme == "https") result = StartTls(connection, connecting);
   if (result.Succeeded()) {
     connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall, system_);
   } else {
     connection.reset();
     network->Close();
-    // A server whose TLS fails is no reason to leave a working channel.
+    // A proxy that refuses, or a server whose TLS fails, is no reason to
+    // leave a working channel.
     if (channelFailed) MoveToNextChannel();
   }
-  Trace("Connecting to " + target_.Render() + ", result=" + std::to_string(result.GetCode()) + "\n\n");
+  const std::string via = proxy_ ? " via proxy " + ProxyName() : "";
+  Trace("Connecting to " + target_.Render() + via + ", result=" + std::to_string(result.GetCode()) + "\n\n");
+  return result;
+}
+
+std::string THttpClient::ProxyName() const { return proxy_->host + ":" + std::to_string(proxy_->port); }
+
+TResult THttpClient::OpenTunnel(IConnection& connection, TDeadline& connecting) {
+  std::string status;
+  const TResult result = OpenProxyTunnel(system_, connection, target_.host + ":" + std::to_string(target_.port),
+                                         connecting, &status);
+  if (result.GetCode() == RESULT_HTTP_PROXY_AUTH_REQUIRED) {
+    Trace("Proxy " + ProxyName() + " asks for authentication: " + status + "\n\n");
+  } else if (result.GetCode() == RESULT_HTTP_CONNECT_TIMEOUT) {
+    Trace("Proxy " + ProxyName() + " did not answer the tunnel request in time\n\n");
+  } else if (!result.Succeeded()) {
+    Trace("Proxy " + ProxyName() + " refused the tunnel: " + (status.empty() ? "no answer" : status) + "\n\n");
+  }
   return result;
 }
 
 TResult THttpClient::StartTls(std::unique_ptr<IConnection>& connection, TDeadline& connecting) {
   TTlsSettings settings = tls_;
+  // The origin's name, also inside a proxy's tunnel.
   settings.serverName = target_.host;
   TResult result;
   std::string reason;
@@ -301,8 +332,10 @@ TResult THttpClient::StartTls(std::unique_ptr<IConnection>& connection, TDeadlin
 std::string THttpClient::FormatRequestHead(bool post, size_t bodyLength) const {
   // Built to its full length: long paths (file names from the server) must
   // not be cut off.
-  std::string head = post ? "POST /" : "GET /";
-  head += target_.path + " HTTP/1.1\r\nHost: " + target_.host + "\r\nConnection: keep-alive\r\nUser-Agent: " + userAgent_;
+  std::string head = post ? "POST " : "GET ";
+  // A proxy forwards a plain request by its absolute form.
+  if (proxy_ && target_.scheme != "https") head += "http://" + target_.host + ":" + std::to_string(target_.port);
+  head += "/" + target_.path + " HTTP/1.1\r\nHost: " + target_.host + "\r\nConnection: keep-alive\r\nUser-Agent: " + userAgent_;
   if (post) {
     head += "\r\nAccept: application/json, application/*+json\r\nContent-type: application/json;charset=UTF-8";
     head += "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
@@ -328,6 +361,10 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   Trace(status + "\n");
   if (!IsSuccessStatus(status)) {
     response = status;
+    if (proxy_ && ProxyAnswerResult(status).GetCode() == RESULT_HTTP_PROXY_AUTH_REQUIRED) {
+      Trace("Proxy " + ProxyName() + " asks for authentication: " + status + "\n\n");
+      return TResult(RESULT_HTTP_PROXY_AUTH_REQUIRED);
+    }
     return TResult(RESULT_HTTP_BAD_STATUS);
   }
 

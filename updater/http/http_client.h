@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "files/byte_buffer.h"
 #include "http/buffered_connection.h"
+#include "http/proxy_setting.h"
 #include "http/tls_connection.h"
 #include "net/network.h"
 #include "system/result.h"
@@ -14,6 +16,7 @@ class IFileSystem;
 class IUpdaterSystem;
 class TBodySink;
 class TDeadline;
+class TIniFile;
 class TSystemTracer;
 
 // Result codes of the HTTP client.
@@ -32,6 +35,9 @@ enum : int32_t {
   RESULT_HTTP_BAD_LINE = 27006,
   RESULT_HTTP_BAD_STATUS = 27007,
   RESULT_HTTP_BAD_HEADER = 27008,
+  RESULT_HTTP_PROXY_AUTH_REQUIRED = 27050,  // the proxy answered 407
+  RESULT_HTTP_TUNNEL_REFUSED = 27051,       // the proxy did not open a tunnel to an https server
+  RESULT_HTTP_BAD_PROXY = 27052,            // the configuration's Proxy= is not host:port
 };
 
 // How long the client waits for each stage of an exchange, in milliseconds.
@@ -86,6 +92,10 @@ class THttpClient {
 
   void SetTarget(const TUrl& target) { target_ = target; }
   const TUrl& GetTarget() const { return target_; }
+  // Each exchange goes through the proxy that this configuration (or, when
+  // it names none, the machine's setting) gives for its target; without
+  // one, straight to the server. Not owned.
+  void SetProxyConfig(const TIniFile* config) { proxyConfig_ = config; }
   void SetUserAgent(const std::string& userAgent) { userAgent_ = userAgent; }
   void SetDownloadFileSystem(IFileSystem* files) { downloadFiles_ = files; }
   void SetResponseTimeout(uint32_t milliseconds) { timeouts_.statusLine = milliseconds; }
@@ -116,6 +126,10 @@ class THttpClient {
   TResult BringChannelUp(INetworkInterface** out);
   TResult Connect();
   TResult WaitUntilConnected(IConnection* connection);
+  // The tunnel to an https target through the proxy, on a connected
+  // `connection`, within the connect's deadline; every failure traced.
+  TResult OpenTunnel(IConnection& connection, TDeadline& connecting);
+  std::string ProxyName() const;
   // The TLS handshake over a connected `connection`, which it then
   // replaces, within the connect's deadline; every failure traced.
   TResult StartTls(std::unique_ptr<IConnection>& connection, TDeadline& connecting);
@@ -133,6 +147,8 @@ class THttpClient {
   std::unique_ptr<TBufferedConnection> connection_;
   IFileSystem* downloadFiles_ = nullptr;  // not owned
   TUrl target_;
+  const TIniFile* proxyConfig_ = nullptr;
+  std::optional<TProxyServer> proxy_;  // of the exchange under way
   std::string userAgent_;
   THttpTimeouts timeouts_;
   TTlsSettings tls_;

@@ -22,16 +22,22 @@
 #                pinned (CAFile); every bad certificate, a TLS 1.0 server and
 #                an unreadable CA file refused with its code and trace line,
 #                nothing touched; a server of Windows 7's cipher suites works
+#   proxy        through a tinyproxy: Proxy= updates the installation; a
+#                proxy that wants a password, and a broken Proxy=, give
+#                their codes and touch nothing; on Windows, without Proxy=,
+#                the machine's WinHTTP proxy and its bypass list
 set -u
 . "$(dirname "$0")/../../run_bounded.sh"
 scenario=$1 runner=$2 loader=$3 library=$4 server=$5
 library_name=$(basename "$library")
 work=$(mktemp -d)
 server_pid=""
+proxy_pids=""
 failures=0
 
 cleanup() {
   stop_server
+  stop_proxies
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -594,8 +600,140 @@ time.sleep(60)' "$install/UPDATER.LCK" "$work/held" &
   [ "$(ls "$work/cwd")" = CONFIG.INI ] || fail "a ${#deep}-character folder: the current directory got $(ls "$work/cwd" | tr '\n' ' ')"
 }
 
+# start_proxy NAME [CONFIG-LINE...]: a tinyproxy of its own on 127.0.0.1,
+# which logs each request to $work/NAME.log; sets $proxy_port. Without
+# ConnectPort lines it opens a tunnel to any port.
+start_proxy() {
+  local name=$1 pid
+  shift
+  for _ in 1 2 3 4 5; do
+    proxy_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    {
+      printf 'Port %s\nListen 127.0.0.1\nAllow 127.0.0.1\nLogFile "%s"\nLogLevel Connect\n' "$proxy_port" "$work/$name.log"
+      [ $# -gt 0 ] && printf '%s\n' "$@"
+    } >"$work/$name.conf"
+    tinyproxy -d -c "$work/$name.conf" >"$work/$name.out" 2>&1 &
+    pid=$!
+    for _ in $(seq 50); do
+      if (exec 3<>"/dev/tcp/127.0.0.1/$proxy_port") 2>/dev/null; then
+        proxy_pids="$proxy_pids $pid"
+        return
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    # Another program took the port first.
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  echo "FAILED: tinyproxy did not start"
+  cat "$work/$name.out"
+  exit 1
+}
+
+stop_proxies() {
+  local pid
+  for pid in $proxy_pids; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  proxy_pids=""
+}
+
+# proxied NAME METHOD: how many METHOD requests to the update server proxy
+# NAME forwarded.
+proxied() { grep -c "Request (file descriptor [0-9]*): $2 http://127.0.0.1:$port/" "$work/$1.log" 2>/dev/null || true; }
+
+# proxy_case WHAT CODE HOSTURL PROXY-LINE TRACE: a call that must give CODE
+# with that server and proxy line in CONFIG.INI (and the test CA pinned),
+# leave the installation as it was, ask the server nothing and trace TRACE.
+proxy_case() {
+  local install=$work/install asked
+  printf 'HostURL=%s\r\nTrace=0\r\nCAFile=ca.pem\r\n%s\r\n' "$3" "$4" >"$install/CONFIG.INI"
+  snapshot "$install" >"$work/before"
+  asked=$(wc -l <"$work/server.log")
+  call "$install"
+  expect_result "$1" "$2"
+  snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "$1: the installation changed"
+  [ "$(wc -l <"$work/server.log")" = "$asked" ] || fail "$1: the server was asked: $(tail -1 "$work/server.log")"
+  grep -qF "$5" "$install/qetrace.txt" || fail "$1: no trace line '$5'"
+}
+
+scenario_proxy() {
+  local install=$work/install open locked strict
+  install_release "$install"
+  start_proxy open
+  open=$proxy_port
+  start_proxy locked "BasicAuth user secret"
+  locked=$proxy_port
+  start_proxy strict "ConnectPort 443"
+  strict=$proxy_port
+  # The test CA is pinned (CAFile): none of the system's roots is needed.
+  "$(dirname "$0")/make_test_certs.sh" "$work/certs" || { fail "no test certificates"; return; }
+  cp "$work/certs/ca.pem" "$install/ca.pem"
+
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\nProxy=127.0.0.1:%s\r\n' "$port" "$open" >"$install/CONFIG.INI"
+  call "$install"
+  expect_result "through a proxy" 0
+  check_installed "$install" "through a proxy"
+  [ "$(proxied open POST) $(proxied open GET)" = "1 1" ] ||
+    fail "through a proxy: it forwarded $(proxied open POST) exchanges and $(proxied open GET) downloads, want 1 and 1"
+  grep -q "^Connecting to http://127.0.0.1:$port/tavo2-web/block1 via proxy 127.0.0.1:$open, result=0" \
+    "$install/qetrace.txt" || fail "through a proxy: no trace line naming it"
+
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  proxy_case "a proxy that wants a password" 27050 "127.0.0.1:$port" "Proxy=127.0.0.1:$locked" \
+    "Proxy 127.0.0.1:$locked asks for authentication: HTTP/1.0 407 Proxy Authentication Required"
+  [ "$(proxied locked POST)" = 1 ] || fail "a proxy that wants a password: it was asked $(proxied locked POST) times"
+  proxy_case "a broken Proxy=" 27052 "127.0.0.1:$port" "Proxy=127.0.0.1:" "Proxy=127.0.0.1: is not host:port"
+
+  # https: a tunnel, and the origin's certificate checked inside it.
+  stop_server
+  start_server --tls "$work/certs/good.pem" "$work/certs/server.key"
+  printf 'HostURL=https://localhost:%s\r\nTrace=0\r\nCAFile=ca.pem\r\nProxy=127.0.0.1:%s\r\n' "$port" "$open" \
+    >"$install/CONFIG.INI"
+  call "$install"
+  expect_result "https through a proxy" 0
+  check_installed "$install" "https through a proxy"
+  [ "$(grep -c "Request (file descriptor [0-9]*): CONNECT localhost:$port HTTP/1.1" "$work/open.log")" = 2 ] ||
+    fail "https through a proxy: $(grep -c CONNECT "$work/open.log") tunnels, want 2"
+  grep -q "^Connecting to https://localhost:$port/tavo2-web/getFile/.* via proxy 127.0.0.1:$open, result=0" \
+    "$install/qetrace.txt" || fail "https through a proxy: no trace line naming it"
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  proxy_case "a refused tunnel" 27051 "https://localhost:$port" "Proxy=127.0.0.1:$strict" \
+    "Proxy 127.0.0.1:$strict refused the tunnel: HTTP/1.1 403 Access violation"
+  proxy_case "a tunnel that wants a password" 27050 "https://localhost:$port" "Proxy=127.0.0.1:$locked" \
+    "Proxy 127.0.0.1:$locked asks for authentication: HTTP/1.0 407 Proxy Authentication Required"
+  stop_server
+  start_server --tls "$work/certs/wrongname.pem" "$work/certs/server.key"
+  proxy_case "another name through the tunnel" 27042 "https://localhost:$port" "Proxy=127.0.0.1:$open" \
+    "Connecting to https://localhost:$port/tavo2-web/block1 via proxy 127.0.0.1:$open, result=27042"
+  stop_server
+
+  if [ -n "$runner" ]; then
+    # Without Proxy=, the machine's setting; its bypass list names the server.
+    [ -n "${TAVO_WINHTTP_PROXY:-}" ] || fail "no WinHTTP proxy helper given"
+    start_server
+    "$runner" "$TAVO_WINHTTP_PROXY" "127.0.0.1:$open" || fail "the WinHTTP proxy could not be set"
+    printf 'HostURL=127.0.0.1:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+    call "$install"
+    expect_result "through the machine's WinHTTP proxy" 0
+    check_installed "$install" "through the machine's WinHTTP proxy"
+    [ "$(proxied open GET)" = 1 ] || fail "through the machine's WinHTTP proxy: it forwarded $(proxied open GET) downloads, want 1"
+
+    head -c 1048576 /dev/urandom >"$work/release/big.bin"
+    "$runner" "$TAVO_WINHTTP_PROXY" "127.0.0.1:$locked" "localhost;127.0.0.*" || fail "the WinHTTP proxy could not be set"
+    call "$install"
+    expect_result "a server on the WinHTTP bypass list" 0
+    check_installed "$install" "a server on the WinHTTP bypass list"
+    [ "$(proxied locked POST)" = 0 ] || fail "a server on the WinHTTP bypass list: the proxy was asked"
+    "$runner" "$TAVO_WINHTTP_PROXY" || fail "the WinHTTP proxy could not be cleared"
+  fi
+}
+
 case $scenario in
-  update | faults | stall | unreachable | crash | together | https) "scenario_$scenario" ;;
+  update | faults | stall | unreachable | crash | together | https | proxy) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario"; exit 1 ;;
 esac
 exit "$failures"

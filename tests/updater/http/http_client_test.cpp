@@ -4,10 +4,14 @@
 #include <vector>
 
 #include "../../platform/files_testutil.h"
+#include "files/ini_file.h"
+#include "http/deadline.h"
 #include "http/http_client.h"
+#include "http/proxy_tunnel.h"
 #include "http_peer.h"
 #include "scripted_connection.h"
 #include "trace_capture.h"
+#include "updater_context.h"
 
 namespace {
 
@@ -266,6 +270,96 @@ TEST_F(HttpClient, ARefusedConnectionIsTracedAndMovesOnToTheNextChannel) {
   THttpPeer peer({kOkHead + "Content-Length: 2\r\n\r\nok"});
   EXPECT_EQ(Get(peer).GetCode(), 0);
   EXPECT_EQ(response, "ok");
+}
+
+// The server's port is closed: every answer comes from the proxy. A proxy
+// that refuses costs no channel.
+TEST_F(HttpClient, GoesThroughTheConfiguredProxyAndTellsItsRefusals) {
+  const std::string server = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+  auto through = [&](THttpPeer& proxy, const std::string& url) {
+    const TIniFile config("CONFIG.INI", TByteBuffer("Proxy=127.0.0.1:" + std::to_string(proxy.Port()) + "\r\n"));
+    client.SetProxyConfig(&config);
+    TUrl target;
+    target.Parse(url, 0);
+    client.SetTarget(target);
+    const int32_t code = client.Exchange("", response, "").GetCode();
+    client.SetProxyConfig(nullptr);
+    return code;
+  };
+  {
+    THttpPeer proxy({kOkHead + "Content-Length: 2\r\n\r\nok"});
+    TTraceCapture trace;
+    const std::string via = "127.0.0.1:" + std::to_string(proxy.Port());
+    ASSERT_EQ(through(proxy, "http://" + server + "/tavo2-web/block1"), 0);
+    EXPECT_EQ(response, "ok");
+    const std::string line = "GET http://" + server + "/tavo2-web/block1 HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    EXPECT_EQ(proxy.Request().substr(0, line.size()), line);
+    const std::string connecting =
+        "Connecting to http://" + server + "/tavo2-web/block1 via proxy " + via + ", result=0\n\nSent:\n";
+    EXPECT_EQ(trace.Appended().substr(0, connecting.size()), connecting);
+  }
+  {
+    THttpPeer proxy({"HTTP/1.0 407 Proxy Authentication Required\r\nConnection: close\r\n\r\n"});
+    TTraceCapture trace;
+    EXPECT_EQ(through(proxy, "http://" + server + "/a"), RESULT_HTTP_PROXY_AUTH_REQUIRED);
+    EXPECT_NE(trace.Appended().find("Proxy 127.0.0.1:" + std::to_string(proxy.Port()) +
+                                    " asks for authentication: HTTP/1.0 407 Proxy Authentication Required\n\n"),
+              std::string::npos);
+  }
+  {
+    THttpPeer proxy({"HTTP/1.1 403 Access violation\r\nConnection: close\r\n\r\n"});
+    TTraceCapture trace;
+    EXPECT_EQ(through(proxy, "https://" + server + "/a"), RESULT_HTTP_TUNNEL_REFUSED);
+    EXPECT_EQ(proxy.Request(), "CONNECT " + server + " HTTP/1.1\r\nHost: " + server + "\r\n\r\n");
+    EXPECT_EQ(trace.Appended(), "Proxy 127.0.0.1:" + std::to_string(proxy.Port()) +
+                                    " refused the tunnel: HTTP/1.1 403 Access violation\n\nConnecting to https://" +
+                                    server + "/a via proxy 127.0.0.1:" + std::to_string(proxy.Port()) +
+                                    ", result=27051\n\n");
+  }
+  {
+    THttpPeer proxy({"HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<html>"});
+    EXPECT_EQ(through(proxy, "https://" + server + "/a"), RESULT_HTTP_PROXY_AUTH_REQUIRED);
+  }
+  EXPECT_EQ(client.GetChannelIndex(), 0u);
+
+  TTraceCapture trace;
+  const TIniFile broken("CONFIG.INI", TByteBuffer(std::string("Proxy=proxy.lan:\r\n")));
+  client.SetProxyConfig(&broken);
+  EXPECT_EQ(client.Exchange("", response, "").GetCode(), RESULT_HTTP_BAD_PROXY);
+  EXPECT_EQ(trace.Appended(), "Proxy=proxy.lan: is not host:port\n\n");
+}
+
+// What the origin sends right behind the proxy's answer belongs to the
+// next reader (the TLS handshake): none of it may be taken with the head.
+TEST(ProxyTunnel, ReadsTheAnswersHeadAndNotOneByteMore) {
+  TConnectionLog log;
+  TScriptedConnection connection({"HTTP/1.1 200 Connection estab", "lished\r\nProxy-agent: x\r\n\r\n\x16\x03\x03"},
+                                 log);
+  TDeadline deadline(*ProcessUpdaterContext().system, 1000);
+  std::string status;
+  ASSERT_EQ(OpenProxyTunnel(*ProcessUpdaterContext().system, connection, "upd.example:443", deadline, &status)
+                .GetCode(),
+            0);
+  EXPECT_EQ(status, "HTTP/1.1 200 Connection established");
+  EXPECT_EQ(log.request, "CONNECT upd.example:443 HTTP/1.1\r\nHost: upd.example:443\r\n\r\n");
+  EXPECT_EQ(log.askedAgainWithoutWaiting, 0);
+  char rest[8] = {};
+  EXPECT_EQ(connection.Receive(rest, sizeof rest), 3);
+  EXPECT_EQ(std::string(rest, 3), "\x16\x03\x03");
+
+  for (const char* answer : {"HTTP/1.1 502 Bad Gateway\r\n\r\n", "SSH-2.0-x\r\n\r\n"}) {
+    TConnectionLog refusedLog;
+    TScriptedConnection refused({answer}, refusedLog);
+    TDeadline again(*ProcessUpdaterContext().system, 1000);
+    EXPECT_EQ(OpenProxyTunnel(*ProcessUpdaterContext().system, refused, "h:1", again, &status).GetCode(),
+              RESULT_HTTP_TUNNEL_REFUSED)
+        << answer;
+  }
+  TConnectionLog silentLog;
+  TScriptedConnection silent({}, silentLog);
+  TDeadline shortly(*ProcessUpdaterContext().system, 200);
+  EXPECT_EQ(OpenProxyTunnel(*ProcessUpdaterContext().system, silent, "h:1", shortly, &status).GetCode(),
+            RESULT_HTTP_CONNECT_TIMEOUT);
 }
 
 }  // namespace
