@@ -1,5 +1,6 @@
 #include "check_files_command.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "environment.h"
@@ -19,9 +20,27 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+// The download servers, one a line, as an https list names them: each
+// line's scheme and host[:port], without its path.
+std::string HttpsHostParts(const std::string& text) {
+  std::string hosts;
+  size_t begin = 0;
+  for (;;) {
+    const size_t end = std::min(text.find('\n', begin), text.size());
+    const std::string line = text.substr(begin, end - begin);
+    const size_t scheme = line.find("://");
+    hosts += line.substr(0, line.find('/', scheme == std::string::npos ? 0 : scheme + 3));
+    if (end == text.size()) return hosts;
+    hosts += '\n';
+    begin = end + 1;
+  }
+}
+
 // The download server's host[:port] from a "HOST_URL" that may carry a
-// scheme and a path.
+// scheme and a path. An https server keeps its scheme, so that downloads
+// are checked as the exchange was.
 std::string HostPart(std::string text) {
+  if (text.find("https://") != std::string::npos) return HttpsHostParts(text);
   const size_t scheme = text.find("http://");
   if (scheme != std::string::npos) text.erase(scheme, 7);
   return text.substr(0, text.find('/'));
@@ -125,7 +144,7 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
   TResult result;
   for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
     TUrl target;
-    target.Parse("http://" + hosts.Current().Render() + pathAndQuery, 0);
+    target.Parse(hosts.Current().RenderWithScheme() + pathAndQuery, 0);
     client_->SetTarget(target);
     client_->SetDownloadFileSystem(files_);
     client_->SetProgress(TDownloadProgress{static_cast<uint32_t>(size), 0, 0});

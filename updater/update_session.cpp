@@ -61,10 +61,11 @@ int32_t TUpdateSession::Run() {
   THostList hosts;
   hosts.Parse(environment->GetHostUrl(), 80);
   ApplyEthernetTrace();
+  if (!ApplyTrust()) return RESULT_TLS_UNAVAILABLE;
 
   const std::string request = BuildRequest();
   TUrl target;
-  target.Parse("http://" + hosts.Current().Render() + "/tavo2-web" + environment->GetServerPath(), 0);
+  target.Parse(hosts.Current().RenderWithScheme() + "/tavo2-web" + environment->GetServerPath(), 0);
   client_.SetTarget(target);
   client_.SetProgress(TDownloadProgress());
   std::string answer;
@@ -99,6 +100,22 @@ void TUpdateSession::ApplyEthernetTrace() {
   if (!sockets) return;
   const std::string trace = TrimTrailingBlanks(context_.terminal->GetConfig().GetValue("Trace", ""));
   sockets->SetTraceFlag(trace == "1");
+}
+
+bool TUpdateSession::ApplyTrust() {
+  const std::string name = TrimTrailingBlanks(context_.terminal->GetConfig().GetValue("CAFile", ""));
+  TTlsSettings settings;
+  if (!name.empty()) {
+    char path[kMaxPath];
+    settings.caFile = context_.system->GetAppFileSystem()->MakePath(path, name.c_str());
+    // A pinned CA that cannot be found must not fall back to every root.
+    if (settings.caFile.empty()) {
+      context_.tracer->Write("TLS: the CA file cannot be named (" + name + ")\r\n");
+      return false;
+    }
+  }
+  client_.SetTlsSettings(settings);
+  return true;
 }
 
 IFileSystem* TUpdateSession::UpdateFiles() {

@@ -53,6 +53,10 @@ class TUpdateSession {
   void RemoveLeftovers();
   // Turns the socket trace files on exactly when "CONFIG.INI" asks for them.
   void ApplyEthernetTrace();
+  // The roots an https server's certificate must chain to: those of
+  // CONFIG.INI's CAFile beside the library when it is set. False when it is set
+  // but cannot be named.
+  bool ApplyTrust();
   // The update directory, or the library's own when it could not be had.
   IFileSystem* UpdateFiles();
 

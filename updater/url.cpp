@@ -63,7 +63,7 @@ void TUrl::Parse(const std::string& input, uint16_t defaultPort) {
   size_t hostEnd = partEnd;
   const size_t colon = text.find(':', hostStart);
   if (colon == std::string::npos) {
-    port = defaultPort;
+    port = scheme == "https" ? 443 : defaultPort;
   } else {
     // A ':' that only the path holds leaves no port text at all.
     if (colon >= partEnd) return;
@@ -86,3 +86,5 @@ std::string TUrl::Render() const {
   if (!path.empty()) text += "/" + path;
   return text;
 }
+
+std::string TUrl::RenderWithScheme() const { return scheme.empty() ? "http://" + Render() : Render(); }

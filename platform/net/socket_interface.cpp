@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "build_flavour.h"
+#include "net/host_lookup.h"
 #include "net/socket_connection.h"
 
 namespace {
@@ -79,4 +81,9 @@ TResult TSocketInterface::Listen(uint16_t port, IConnection** out) {
   }
   *out = MakeConnection(socket, false);
   return TResult();
+}
+
+TResult TSocketInterface::ResolveHost(const char* host, IpAddress* out) {
+  if (kAgentBuild) return TResult(RESULT_NOT_SUPPORTED);
+  return ResolveHostWithin(host, out, kHostLookupMilliseconds, &LookUpHostAddress);
 }

@@ -9,8 +9,9 @@ class IFileSystem;
 class TSocketConnection;
 
 // The PC's network interface over its own sockets: plain TCP connections,
-// outgoing and listening. Host names are not resolved here. The operating
-// system's part is left to TWinEthernetInterface and TPosixEthernetInterface.
+// outgoing and listening. The updater's build resolves host names, waiting
+// at most 10 s; the agent's resolves none. The operating system's part is
+// left to TWinEthernetInterface and TPosixEthernetInterface.
 class TSocketInterface : public virtual INetworkInterface {
  public:
   explicit TSocketInterface(IFileSystem* logFileSystem);
@@ -26,7 +27,7 @@ class TSocketInterface : public virtual INetworkInterface {
   TResult Connect(const TNetAddress& target, IConnection** out) override;
   TResult Listen(uint16_t port, IConnection** out) override;
   TResult Control(uint32_t) override { return TResult(RESULT_NOT_SUPPORTED); }
-  TResult ResolveHost(const char*, IpAddress*) override { return TResult(RESULT_NOT_SUPPORTED); }
+  TResult ResolveHost(const char* host, IpAddress* out) override;
 
   // While set, new connections write a log file into the log file system.
   void SetTraceFlag(bool on) { traceFlag_ = on; }

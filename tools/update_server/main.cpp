@@ -40,7 +40,12 @@ int main(int argc, char** argv) {
   }
   BlockStopSignals();
   TUpdateServer server(options, log);
-  const int port = server.Bind();
+  std::string setupError;
+  const int port = server.Bind(&setupError);
+  if (!setupError.empty()) {
+    std::fprintf(stderr, "update-server: %s\n", setupError.c_str());
+    return 1;
+  }
   if (port <= 0) {
     std::fprintf(stderr, "update-server: cannot bind 127.0.0.1:%u\n", unsigned(options.port));
     return 1;

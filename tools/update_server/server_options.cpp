@@ -48,6 +48,18 @@ bool ParseServerOptions(int argc, char** argv, TServerOptions* options, std::str
         return false;
       }
       options->rate = number;
+    } else if (arg == "--tls" && i + 2 < argc) {
+      options->tlsCertificate = argv[++i];
+      options->tlsKey = argv[++i];
+    } else if (arg == "--tls-max-version" && hasValue) {
+      options->tlsMaxVersion = argv[++i];
+      if (options->tlsMaxVersion != "1.0" && options->tlsMaxVersion != "1.1" && options->tlsMaxVersion != "1.2" &&
+          options->tlsMaxVersion != "1.3") {
+        *error = "--tls-max-version takes 1.0, 1.1, 1.2 or 1.3";
+        return false;
+      }
+    } else if (arg == "--tls-ciphers" && hasValue) {
+      options->tlsCiphers = argv[++i];
     } else if (arg == "--fault" && hasValue) {
       TFault fault;
       if (!ParseFault(argv[++i], &fault)) {
@@ -64,6 +76,10 @@ bool ParseServerOptions(int argc, char** argv, TServerOptions* options, std::str
       *error = "more than one release folder given";
       return false;
     }
+  }
+  if (options->tlsCertificate.empty() && (!options->tlsMaxVersion.empty() || !options->tlsCiphers.empty())) {
+    *error = "--tls-max-version and --tls-ciphers need --tls";
+    return false;
   }
   if (options->releaseFolder.empty()) {
     *error = "no release folder given";
@@ -90,6 +106,12 @@ std::string ServerUsage() {
          "                        pieces as over a slow link (default: unlimited)\n"
          "  --stall-seconds N     how long a stall, or a head without end, lasts before\n"
          "                        the connection closes (default 600)\n"
+         "  --tls CERT KEY        serve HTTPS with the PEM certificate (chain) CERT and\n"
+         "                        its key KEY; the exchange then names https download URLs\n"
+         "  --tls-max-version V   offer TLS versions up to V only (1.0, 1.1, 1.2, 1.3);\n"
+         "                        below 1.2 at OpenSSL's security level 0\n"
+         "  --tls-ciphers LIST    offer only these TLS 1.2 cipher suites (OpenSSL names,\n"
+         "                        e.g. ECDHE-RSA-AES128-SHA256) and no TLS 1.3\n"
          "  --fault KIND[:FILE]   misbehave on purpose, for FILE only when given;\n"
          "                        repeatable. Kinds:\n" +
          FaultHelp() + "  --help                this text\n";

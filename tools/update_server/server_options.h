@@ -14,6 +14,11 @@ struct TServerOptions {
   uint32_t stallSeconds = 600;
   uint64_t rate = 0;          // bytes per second of every body; 0: unlimited
   TFaultPlan faults;
+  // HTTPS when both are set: PEM files of the certificate (chain) and its key.
+  std::string tlsCertificate;
+  std::string tlsKey;
+  std::string tlsMaxVersion;  // "1.0" ... "1.3"; empty: OpenSSL's highest
+  std::string tlsCiphers;     // TLS 1.2 suites in OpenSSL's names; TLS 1.3 is then not offered
   bool help = false;
 };
 

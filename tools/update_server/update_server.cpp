@@ -4,6 +4,7 @@
 #include "endless_head.h"
 #include "exchange_answer.h"
 #include "folder_listing.h"
+#include "tls_context.h"
 
 namespace {
 
@@ -13,36 +14,41 @@ const char kBinary[] = "application/octet-stream";
 }  // namespace
 
 TUpdateServer::TUpdateServer(const TServerOptions& options, TRequestLog& log)
-    : options_(options), log_(log) {
+    : options_(options), log_(log), http_(MakeHttpServer(options, &setupError_)) {
+  if (!http_) return;
   style_.chunked = options.chunked;
   style_.stall = std::chrono::seconds(options.stallSeconds);
   style_.rate = options.rate;
-  http_.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+  http_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     CurrentSentBody() = TSentBody();
     return httplib::Server::HandlerResponse::Unhandled;
   });
-  http_.Get("/tavo2-web/getFile/.*", [this](const httplib::Request& req, httplib::Response& res) {
+  http_->Get("/tavo2-web/getFile/.*", [this](const httplib::Request& req, httplib::Response& res) {
     AnswerDownload(req, res);
   });
-  http_.Post("/tavo2-web/.+", [this](const httplib::Request& req, httplib::Response& res) {
+  http_->Post("/tavo2-web/.+", [this](const httplib::Request& req, httplib::Response& res) {
     AnswerExchange(req, res);
   });
-  http_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+  http_->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
     log_.Write(req.method, req.target, res.status, CurrentSentBody());
   });
 }
 
-int TUpdateServer::Bind() {
-  port_ = options_.port == 0 ? http_.bind_to_any_port("127.0.0.1")
-                             : (http_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
+int TUpdateServer::Bind(std::string* error) {
+  if (!http_) {
+    if (error) *error = setupError_;
+    return -1;
+  }
+  port_ = options_.port == 0 ? http_->bind_to_any_port("127.0.0.1")
+                             : (http_->bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
   return port_;
 }
 
-bool TUpdateServer::Serve() { return http_.listen_after_bind(); }
+bool TUpdateServer::Serve() { return http_ && http_->listen_after_bind(); }
 
 void TUpdateServer::Stop() {
   gate_.Close();
-  http_.stop();
+  if (http_) http_->stop();
 }
 
 void TUpdateServer::AnswerExchange(const httplib::Request& req, httplib::Response& res) {
@@ -61,10 +67,19 @@ void TUpdateServer::AnswerExchange(const httplib::Request& req, httplib::Respons
     }
   }
   std::string answer = BuildExchangeAnswer(!options_.faults.Applies(TFaultKind::ExchangeFail), commands,
-                                           "127.0.0.1:" + std::to_string(port_), SerialFromReport(req.body));
+                                           DownloadHost(req), SerialFromReport(req.body));
   if (options_.faults.Applies(TFaultKind::ExchangeBadJson)) answer.erase(0, 1);
   Deliver(req, res, answer, kJson, options_.faults.Applies(TFaultKind::ExchangeReset),
           options_.faults.Applies(TFaultKind::ExchangeCut), options_.faults.Applies(TFaultKind::ExchangeStall));
+}
+
+std::string TUpdateServer::DownloadHost(const httplib::Request& req) const {
+  const std::string own = ":" + std::to_string(port_);
+  if (options_.tlsCertificate.empty()) return "127.0.0.1" + own;
+  // The name the client asked for, which its certificate check expects.
+  std::string host = req.get_header_value("Host");
+  host = host.substr(0, host.find(':'));
+  return "https://" + (host.empty() ? std::string("127.0.0.1") : host) + own;
 }
 
 void TUpdateServer::AnswerDownload(const httplib::Request& req, httplib::Response& res) {

@@ -10,6 +10,7 @@
 #include "files/file_system.h"
 #include "http/deadline.h"
 #include "http/system_tracer.h"
+#include "http/tls_connection.h"
 #include "updater_context.h"
 #include "updater_system.h"
 
@@ -226,7 +227,11 @@ TResult THttpClient::Connect() {
   address.secure = target_.scheme == "https" ? 1 : 0;
   if (address.address == 0) {
     result = network->ResolveHost(target_.host.c_str(), &address.address);
-    if (address.address == 0) return result.Succeeded() ? TResult(RESULT_HTTP_NO_ADDRESS) : result;
+    if (address.address == 0) {
+      if (result.Succeeded()) result = TResult(RESULT_HTTP_NO_ADDRESS);
+      Trace("Host name " + target_.host + " did not resolve, result=" + std::to_string(result.GetCode()) + "\n\n");
+      return result;
+    }
   }
 
   TDeadline connecting(system_, timeouts_.connect);
@@ -252,14 +257,44 @@ TResult THttpClient::Connect() {
     result = TResult(RESULT_HTTP_CONNECT_TIMEOUT);
   }
 
+  bool channelFailed = !result.Succeeded();
+  if (result.Succeeded() && target_.scheme == "https") result = StartTls(connection, connecting);
   if (result.Succeeded()) {
     connection_ = std::make_unique<TBufferedConnection>(connection.release(), timeouts_.bodyStall, system_);
   } else {
     connection.reset();
     network->Close();
-    MoveToNextChannel();
+    // A server whose TLS fails is no reason to leave a working channel.
+    if (channelFailed) MoveToNextChannel();
   }
   Trace("Connecting to " + target_.Render() + ", result=" + std::to_string(result.GetCode()) + "\n\n");
+  return result;
+}
+
+TResult THttpClient::StartTls(std::unique_ptr<IConnection>& connection, TDeadline& connecting) {
+  TTlsSettings settings = tls_;
+  settings.serverName = target_.host;
+  TResult result;
+  std::string reason;
+  std::unique_ptr<TTlsConnection> tls = NewTlsConnection(std::move(connection), settings, &result, &reason);
+  if (!tls) {
+    Trace("TLS: " + reason + "\n\n");
+    return result.Succeeded() ? TResult(RESULT_TLS_UNAVAILABLE) : result;
+  }
+  result = tls->Handshake();
+  while (result.GetCode() == RESULT_HTTP_PENDING && !connecting.IsExpired()) {
+    tls->WaitUntilReady(TConnectionWait::Receive, TimeToWait(connecting, nullptr));
+    result = tls->Handshake();
+  }
+  if (result.GetCode() == RESULT_HTTP_PENDING) {
+    Trace("TLS: the handshake did not finish in time\n\n");
+    return TResult(RESULT_HTTP_CONNECT_TIMEOUT);
+  }
+  if (!result.Succeeded()) {
+    Trace("TLS: " + tls->GetFailureReason() + "\n\n");
+    return result;
+  }
+  connection = std::move(tls);
   return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include "files/byte_buffer.h"
 #include "http/buffered_connection.h"
+#include "http/tls_connection.h"
 #include "net/network.h"
 #include "system/result.h"
 #include "url.h"
@@ -89,6 +90,9 @@ class THttpClient {
   void SetDownloadFileSystem(IFileSystem* files) { downloadFiles_ = files; }
   void SetResponseTimeout(uint32_t milliseconds) { timeouts_.statusLine = milliseconds; }
   void SetTimeouts(const THttpTimeouts& timeouts) { timeouts_ = timeouts; }
+  // What an https target's certificate is checked against; the name it must
+  // show is always the target's host, whatever serverName says.
+  void SetTlsSettings(const TTlsSettings& settings) { tls_ = settings; }
   void SetProgress(const TDownloadProgress& progress) { progress_ = progress; }
   const TDownloadProgress& GetProgress() const { return progress_; }
   // Index into the channel table of the channel tried first next time.
@@ -112,6 +116,9 @@ class THttpClient {
   TResult BringChannelUp(INetworkInterface** out);
   TResult Connect();
   TResult WaitUntilConnected(IConnection* connection);
+  // The TLS handshake over a connected `connection`, which it then
+  // replaces, within the connect's deadline; every failure traced.
+  TResult StartTls(std::unique_ptr<IConnection>& connection, TDeadline& connecting);
   void MoveToNextChannel();
   TResult SendRequest(const std::string& body);
   TResult ReceiveResponse(std::string& response, const std::string& downloadFile);
@@ -128,6 +135,7 @@ class THttpClient {
   TUrl target_;
   std::string userAgent_;
   THttpTimeouts timeouts_;
+  TTlsSettings tls_;
   uint32_t channel_ = 0;
   TDownloadProgress progress_;
 };

@@ -8,7 +8,9 @@
 #                the trace small, an endless head given up at its bounds
 #   stall        a download that stops in mid-body: the server's close ends
 #                the wait, or else the client's body time-out does
-#   unreachable  nobody listens: the connection code, nothing touched
+#   unreachable  nobody listens: the connection code, nothing touched; a
+#                host named localhost is reached, a name that does not
+#                resolve gives its code and trace line within the bound
 #   crash        the loader killed (kill -9) at random moments of runs that
 #                replace several large files, restarted each time: every
 #                listed file always whole in its old or its new version
@@ -16,6 +18,10 @@
 #                second told the installation is busy; a killed run's lock
 #                and work files do not outlive it; replaced files keep their
 #                permissions; a library folder of any length
+#   https        updates over https by name and by address with the test CA
+#                pinned (CAFile); every bad certificate, a TLS 1.0 server and
+#                an unreadable CA file refused with its code and trace line,
+#                nothing touched; a server of Windows 7's cipher suites works
 set -u
 . "$(dirname "$0")/../../run_bounded.sh"
 scenario=$1 runner=$2 loader=$3 library=$4 server=$5
@@ -255,6 +261,115 @@ scenario_unreachable() {
   call "$install"
   expect_result "nobody listening" 20001
   snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "nobody listening: the installation changed"
+
+  # A name under the reserved .invalid domain never resolves, whether a name
+  # server answers or not; the look-up's 10 s bound ends the call.
+  serve "$install"
+  printf 'HostURL=nothere.invalid:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+  snapshot "$install" >"$work/before"
+  call_limit=40
+  call "$install"
+  expect_result "a name that does not resolve" 20010
+  grep -q '^Host name nothere.invalid did not resolve, result=20010' "$install/qetrace.txt" ||
+    fail "a name that does not resolve: no trace line"
+  [ -s "$work/server.log" ] && fail "a name that does not resolve: the server was asked: $(head -1 "$work/server.log")"
+  snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "a name that does not resolve: the installation changed"
+
+  printf 'HostURL=localhost:%s\r\nTrace=0\r\n' "$port" >"$install/CONFIG.INI"
+  call "$install"
+  expect_result "a host name" 0
+  check_installed "$install" "a host name"
+}
+
+# trust_test_ca CA-FILE: lets the system's roots include the test CA where a
+# test can change them. A native run leaves the machine's roots alone: there
+# the CA is trusted through CAFile only.
+trust_test_ca() { :; }
+
+# https_install DIR URL [CA-NAME]: CONFIG.INI naming URL, with CAFile=CA-NAME
+# (default ca.pem, the test CA beside the library; "-" for none).
+https_install() {
+  local ca=${3:-ca.pem}
+  cp "$work/certs/ca.pem" "$1/ca.pem"
+  if [ "$ca" = - ]; then
+    printf 'HostURL=%s\r\nTrace=0\r\n' "$2" >"$1/CONFIG.INI"
+  else
+    printf 'HostURL=%s\r\nTrace=0\r\nCAFile=%s\r\n' "$2" "$ca" >"$1/CONFIG.INI"
+  fi
+}
+
+# https_refused WHAT CODE REASON HOST CA-NAME CERT [SERVER-OPTIONS...]:
+# against a copy of the up-to-date installation, while the release has
+# changed: CODE, a TLS trace line (natively with REASON), no request served
+# and nothing touched.
+https_refused() {
+  local what=$1 code=$2 reason=$3 host=$4 ca=$5 cert=$6 install=$work/case
+  shift 6
+  rm -rf "$install" "$work/server.log"
+  cp -a "$work/install" "$install"
+  start_server --tls "$work/certs/$cert.pem" "$work/certs/server.key" "$@"
+  https_install "$install" "https://$host:$port" "$ca"
+  : >"$install/qetrace.txt"
+  snapshot "$install" >"$work/before"
+  call "$install"
+  stop_server
+  expect_result "$what" "$code"
+  local traced
+  traced=$(tr -d '\r' <"$install/qetrace.txt" | grep -A2 '^TLS: ' | grep -v '^$' | head -2 | tr '\n' '|')
+  case $traced in
+    "TLS: "*"|Connecting to https://$host:$port/tavo2-web/block1, result=$code|") ;;
+    *) fail "$what: trace '$traced'" ;;
+  esac
+  if [ -z "$runner" ] && [ "${traced%%|*}" != "TLS: $reason" ]; then fail "$what: '${traced%%|*}', want 'TLS: $reason'"; fi
+  [ ! -s "$work/server.log" ] || fail "$what: the server answered $(cat "$work/server.log")"
+  snapshot "$install" | diff -q - "$work/before" >/dev/null || fail "$what: the installation changed"
+  [ -z "$(find "$install" -name TMP.TMP)" ] || fail "$what: TMP.TMP left behind"
+}
+
+scenario_https() {
+  local install=$work/install before
+  "$(dirname "$0")/make_test_certs.sh" "$work/certs" || { fail "no test certificates"; return; }
+  trust_test_ca "$work/certs/ca.pem"
+  make_release
+  mkdir -p "$install"
+  cp "$library" "$install/"
+  start_server --tls "$work/certs/good.pem" "$work/certs/server.key"
+  https_install "$install" "https://localhost:$port"
+  call "$install"
+  expect_result "https by name" 0
+  check_installed "$install" "https by name"
+  [ "$(grep -c '^GET .* 200 ' "$work/server.log")" = 4 ] || fail "https by name: $(downloads) downloads, want 4"
+  grep -q "^Connecting to https://localhost:$port/tavo2-web/getFile/" "$install/qetrace.txt" ||
+    fail "https by name: the downloads did not go over https"
+
+  head -c 3000 /dev/urandom >"$work/release/TERMINAL.CFG"
+  before=$(downloads)
+  https_install "$install" "https://127.0.0.1:$port"
+  call "$install"
+  expect_result "https by address" 0
+  check_installed "$install" "https by address"
+  [ "$(downloads)" = $((before + 1)) ] || fail "https by address: $(($(downloads) - before)) downloads, want 1"
+  stop_server
+
+  head -c 1048576 /dev/urandom >"$work/release/big.bin"
+  https_refused "expired" 27043 "certificate has expired" 127.0.0.1 ca.pem expired
+  https_refused "not yet valid" 27043 "certificate is not yet valid" localhost ca.pem notyet
+  https_refused "another name" 27042 "hostname mismatch" localhost ca.pem wrongname
+  https_refused "another address" 27042 "IP address mismatch" 127.0.0.1 ca.pem wrongname
+  https_refused "self-signed" 27041 "self-signed certificate" localhost ca.pem selfsigned
+  https_refused "TLS 1.0 only" 27040 "tlsv1 alert protocol version" 127.0.0.1 ca.pem good --tls-max-version 1.0
+  https_refused "CA file unreadable" 27044 "the CA file cannot be read ($work/case/missing.pem)" \
+    127.0.0.1 missing.pem good
+  # The test CA is none of the machine's roots.
+  [ -n "$runner" ] || https_refused "the system's roots" 27041 "unable to get local issuer certificate" \
+    localhost - good
+
+  start_server --tls "$work/certs/good.pem" "$work/certs/server.key" --tls-ciphers ECDHE-RSA-AES128-SHA256
+  https_install "$install" "https://localhost:$port"
+  call "$install"
+  expect_result "Windows 7's cipher suites" 0
+  check_installed "$install" "Windows 7's cipher suites"
+  stop_server
 }
 
 # The files of the crash scenario's releases, as NAME:SIZE: the update
@@ -480,7 +595,7 @@ time.sleep(60)' "$install/UPDATER.LCK" "$work/held" &
 }
 
 case $scenario in
-  update | faults | stall | unreachable | crash | together) "scenario_$scenario" ;;
+  update | faults | stall | unreachable | crash | together | https) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario"; exit 1 ;;
 esac
 exit "$failures"
