@@ -30,6 +30,9 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
                                   ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                                   ISC_REQ_MANUAL_CRED_VALIDATION;
 
+// sspi.h's SecInvalidateHandle is two statements: not for an if.
+void Invalidate(SecHandle* handle) { handle->dwLower = handle->dwUpper = static_cast<ULONG_PTR>(-1); }
+
 std::string Hex(SECURITY_STATUS value) {
   char text[16];
   wsprintfA(text, "0x%08lX", static_cast<unsigned long>(value));
@@ -52,8 +55,8 @@ std::string HandshakeReason(SECURITY_STATUS status) {
 class TWinTlsConnection final : public TTlsConnection {
  public:
   explicit TWinTlsConnection(std::unique_ptr<IConnection> inner) : inner_(std::move(inner)) {
-    SecInvalidateHandle(&credentials_);
-    SecInvalidateHandle(&context_);
+    Invalidate(&credentials_);
+    Invalidate(&context_);
   }
 
   ~TWinTlsConnection() override {
@@ -120,7 +123,7 @@ class TWinTlsConnection final : public TTlsConnection {
 
 bool TWinTlsConnection::AcquireCredentials(DWORD protocols, SECURITY_STATUS* status) {
   if (SecIsValidHandle(&credentials_)) FreeCredentialsHandle(&credentials_);
-  SecInvalidateHandle(&credentials_);
+  Invalidate(&credentials_);
   SCHANNEL_CRED cred{};
   cred.dwVersion = SCHANNEL_CRED_VERSION;
   cred.grbitEnabledProtocols = protocols;
@@ -128,7 +131,7 @@ bool TWinTlsConnection::AcquireCredentials(DWORD protocols, SECURITY_STATUS* sta
   TimeStamp expiry;
   *status = AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
                                       &cred, nullptr, nullptr, &credentials_, &expiry);
-  if (*status != SEC_E_OK) SecInvalidateHandle(&credentials_);
+  if (*status != SEC_E_OK) Invalidate(&credentials_);
   return *status == SEC_E_OK;
 }
 
