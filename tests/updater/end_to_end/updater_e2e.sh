@@ -373,7 +373,11 @@ scenario_https() {
     localhost - good
   [ -z "$runner" ] || https_refused "self-signed, the system's roots" 27041 "" localhost - selfsigned
 
-  start_server --tls "$work/certs/good.pem" "$work/certs/server.key" --tls-ciphers ECDHE-RSA-AES128-SHA256
+  # Wine's GnuTLS offers no CBC suite with SHA-256 (its handshake log lists
+  # what it offers): there, Windows 7's ECDHE suite with SHA-1.
+  local win7_suite=ECDHE-RSA-AES128-SHA256
+  [ -z "$runner" ] || win7_suite=ECDHE-RSA-AES128-SHA
+  start_server --tls "$work/certs/good.pem" "$work/certs/server.key" --tls-ciphers "$win7_suite"
   https_install "$install" "https://localhost:$port"
   call "$install"
   expect_result "Windows 7's cipher suites" 0
