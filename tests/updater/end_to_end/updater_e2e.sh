@@ -297,7 +297,7 @@ fi
 # (default ca.pem, the test CA beside the library; "-" for none).
 https_install() {
   local ca=${3:-ca.pem}
-  cp "$work/certs/ca.pem" "$1/ca.pem"
+  cp "$work/certs/ca.pem" "$work/certs/selfsigned.pem" "$1/"
   if [ "$ca" = - ]; then
     printf 'HostURL=%s\r\nTrace=0\r\n' "$2" >"$1/CONFIG.INI"
   else
@@ -372,6 +372,9 @@ scenario_https() {
   [ -n "$runner" ] || https_refused "the system's roots" 27041 "unable to get local issuer certificate" \
     localhost - good
   [ -z "$runner" ] || https_refused "self-signed, the system's roots" 27041 "" localhost - selfsigned
+  # A pinned root is the only one, even where the system trusts the test CA.
+  https_refused "a CA file of another root" 27041 "unable to get local issuer certificate" localhost \
+    selfsigned.pem good
 
   # Wine's GnuTLS offers no CBC suite with SHA-256 (its handshake log lists
   # what it offers): there, Windows 7's ECDHE suite with SHA-1.
