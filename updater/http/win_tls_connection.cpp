@@ -52,6 +52,28 @@ std::string HandshakeReason(SECURITY_STATUS status) {
   }
 }
 
+// Bytes received and not yet taken by Schannel, in one buffer made once.
+class TIncoming {
+ public:
+  TIncoming() : bytes_(kMaxIncoming) {}
+  uint8_t* data() { return bytes_.data(); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  size_t Room() const { return bytes_.size() - size_; }
+  uint8_t* End() { return bytes_.data() + size_; }
+  void Grow(size_t count) { size_ += count; }
+  void Clear() { size_ = 0; }
+  // Keeps the last `count` bytes, which Schannel left over.
+  void KeepLast(size_t count) {
+    std::memmove(bytes_.data(), bytes_.data() + size_ - count, count);
+    size_ = count;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t size_ = 0;
+};
+
 class TWinTlsConnection final : public TTlsConnection {
  public:
   explicit TWinTlsConnection(std::unique_ptr<IConnection> inner) : inner_(std::move(inner)) {
@@ -60,6 +82,8 @@ class TWinTlsConnection final : public TTlsConnection {
   }
 
   ~TWinTlsConnection() override {
+    // One try at a close_notify, without waiting for the peer's.
+    if (established_ && !failed_ && !closed_) SendCloseNotify();
     if (caRoots_) CertCloseStore(caRoots_, 0);
     if (SecIsValidHandle(&context_)) DeleteSecurityContext(&context_);
     if (SecIsValidHandle(&credentials_)) FreeCredentialsHandle(&credentials_);
@@ -94,6 +118,7 @@ class TWinTlsConnection final : public TTlsConnection {
   bool Renegotiate();
   void Fail(const TResult& result, std::string reason);
   void Close();
+  void SendCloseNotify();
 
   std::unique_ptr<IConnection> inner_;
   std::string serverName_;
@@ -113,7 +138,7 @@ class TWinTlsConnection final : public TTlsConnection {
   // a TLS 1.3 session ticket.
   bool emptyRecord_ = false;
   SecPkgContext_StreamSizes sizes_{};
-  std::vector<uint8_t> incoming_;
+  TIncoming incoming_;
   std::vector<uint8_t> outgoing_;
   std::vector<uint8_t> plain_;
   size_t plainPosition_ = 0;
@@ -170,6 +195,26 @@ void TWinTlsConnection::Close() {
   failure_ = TResult(RESULT_SOCKET_CLOSED_BY_PEER);
 }
 
+void TWinTlsConnection::SendCloseNotify() {
+  if (!Flush() || !outgoing_.empty()) return;
+  DWORD type = SCHANNEL_SHUTDOWN;
+  SecBuffer control = {sizeof type, SECBUFFER_TOKEN, &type};
+  SecBufferDesc controlDesc{SECBUFFER_VERSION, 1, &control};
+  if (ApplyControlToken(&context_, &controlDesc) != SEC_E_OK) return;
+  SecBuffer out[1] = {};
+  out[0].BufferType = SECBUFFER_TOKEN;
+  SecBufferDesc outDesc{SECBUFFER_VERSION, 1, out};
+  ULONG attributes = 0;
+  TimeStamp expiry;
+  SEC_WCHAR* target = targetName_.empty() ? nullptr : &targetName_[0];
+  const SECURITY_STATUS status = InitializeSecurityContextW(&credentials_, &context_, target, kContextRequest, 0, 0,
+                                                            nullptr, 0, &context_, &outDesc, &attributes, &expiry);
+  if (out[0].pvBuffer) {
+    if (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED) inner_->Send(out[0].pvBuffer, out[0].cbBuffer);
+    FreeContextBuffer(out[0].pvBuffer);
+  }
+}
+
 bool TWinTlsConnection::Flush() {
   while (!outgoing_.empty()) {
     const int32_t sent = inner_->Send(outgoing_.data(), static_cast<uint32_t>(outgoing_.size()));
@@ -181,12 +226,12 @@ bool TWinTlsConnection::Flush() {
 }
 
 int32_t TWinTlsConnection::Fill() {
-  const size_t had = incoming_.size();
-  if (had >= kMaxIncoming) return -1;
-  incoming_.resize(kMaxIncoming);
-  const int32_t received = inner_->Receive(incoming_.data() + had, static_cast<uint32_t>(kMaxIncoming - had));
-  incoming_.resize(had + (received > 0 ? static_cast<size_t>(received) : 0));
-  if (received > 0) needMore_ = false;
+  if (incoming_.Room() == 0) return -1;
+  const int32_t received = inner_->Receive(incoming_.End(), static_cast<uint32_t>(incoming_.Room()));
+  if (received > 0) {
+    incoming_.Grow(static_cast<size_t>(received));
+    needMore_ = false;
+  }
   return received;
 }
 
@@ -219,10 +264,10 @@ SECURITY_STATUS TWinTlsConnection::Step() {
     needMore_ = true;
   } else if (started && status != SEC_I_INCOMPLETE_CREDENTIALS) {
     if (in[1].BufferType == SECBUFFER_EXTRA && in[1].cbBuffer > 0 && in[1].cbBuffer <= incoming_.size()) {
-      incoming_.erase(incoming_.begin(), incoming_.end() - in[1].cbBuffer);
+      incoming_.KeepLast(in[1].cbBuffer);
       needMore_ = false;
     } else {
-      incoming_.clear();
+      incoming_.Clear();
       needMore_ = true;
     }
   }
@@ -274,7 +319,7 @@ TResult TWinTlsConnection::Handshake() {
       if (received == 0) return TResult(RESULT_HTTP_PENDING);
       if (received < 0) {
         Fail(TResult(RESULT_TLS_HANDSHAKE_FAILED),
-             incoming_.size() >= kMaxIncoming ? "a handshake message is too large"
+             incoming_.Room() == 0 ? "a handshake message is too large"
                                               : "the server ended the connection during the handshake");
         return failure_;
       }
@@ -361,7 +406,7 @@ bool TWinTlsConnection::Renegotiate() {
 
 bool TWinTlsConnection::DecryptRecord() {
   constexpr uint8_t kAlertRecord = 21;
-  const uint8_t recordType = incoming_[0];
+  const uint8_t recordType = incoming_.data()[0];
   SecBuffer buffers[4] = {};
   buffers[0] = {static_cast<unsigned long>(incoming_.size()), SECBUFFER_DATA, incoming_.data()};
   buffers[1].BufferType = buffers[2].BufferType = buffers[3].BufferType = SECBUFFER_EMPTY;
@@ -392,10 +437,10 @@ bool TWinTlsConnection::DecryptRecord() {
     plainPosition_ = 0;
   }
   if (extra && extra->cbBuffer > 0 && extra->cbBuffer <= incoming_.size()) {
-    incoming_.erase(incoming_.begin(), incoming_.end() - extra->cbBuffer);
+    incoming_.KeepLast(extra->cbBuffer);
     needMore_ = false;
   } else {
-    incoming_.clear();
+    incoming_.Clear();
     needMore_ = true;
   }
   if (status == SEC_I_RENEGOTIATE) {
@@ -451,7 +496,7 @@ int32_t TWinTlsConnection::Receive(void* buffer, uint32_t size) {
         Close();
         return -2;
       }
-      if (incoming_.size() >= kMaxIncoming) {
+      if (incoming_.Room() == 0) {
         Fail(TResult(RESULT_SOCKET_IO_ERROR), "a TLS record is too large");
       } else if (inner_->GetLastResult().GetCode() == RESULT_SOCKET_CLOSED_BY_PEER) {
         Fail(TResult(RESULT_SOCKET_IO_ERROR), "the server closed the connection without close_notify");
