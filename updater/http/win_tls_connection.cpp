@@ -22,8 +22,8 @@ namespace {
 // The largest TLS record (16 KiB of data and what protection adds) with
 // room to spare; a handshake message larger than this is refused.
 constexpr size_t kMaxIncoming = 64 * 1024;
-// Handshake steps that make no progress in one call (a server asking for a
-// client certificate answers once) before the handshake is given up.
+// Handshake steps that take nothing in (a server's requests for a client
+// certificate) before the handshake is given up.
 constexpr int kMaxRepeatedSteps = 4;
 
 constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
@@ -134,8 +134,7 @@ class TWinTlsConnection final : public TTlsConnection {
   bool closed_ = false;         // the peer's close_notify came
   bool failed_ = false;
   bool needMore_ = true;  // the incoming bytes hold no whole record
-  // The last record held no data: Wine's answer to a close_notify, and to
-  // a TLS 1.3 session ticket.
+  // The last record decrypted to no data (see DecryptRecord).
   bool emptyRecord_ = false;
   SecPkgContext_StreamSizes sizes_{};
   TIncoming incoming_;
@@ -174,7 +173,7 @@ bool TWinTlsConnection::Setup(const TTlsSettings& settings, std::string* reason)
     caRoots_ = LoadCaFile(settings.caFile, reason);
     if (!caRoots_) return false;
   }
-  // Older Schannel refuses TLS 1.3 in these credentials: then 1.2 alone.
+  // Where Schannel refuses TLS 1.3 in these credentials: 1.2 alone.
   SECURITY_STATUS status;
   tls13Offered_ = AcquireCredentials(SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT, &status);
   if (!tls13Offered_ && !AcquireCredentials(SP_PROT_TLS1_2_CLIENT, &status)) {
@@ -320,7 +319,7 @@ TResult TWinTlsConnection::Handshake() {
       if (received < 0) {
         Fail(TResult(RESULT_TLS_HANDSHAKE_FAILED),
              incoming_.Room() == 0 ? "a handshake message is too large"
-                                              : "the server ended the connection during the handshake");
+                                   : "the server ended the connection during the handshake");
         return failure_;
       }
       continue;
@@ -331,8 +330,8 @@ TResult TWinTlsConnection::Handshake() {
       const TResult finished = FinishHandshake();
       if (!finished.Succeeded()) return finished;
     } else if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
-      // Asked for a certificate of the client's, which it has none of: the
-      // next call goes on without.
+      // The server asks for a client certificate: there is none to give, so
+      // the handshake goes on without one.
       if (++repeated > kMaxRepeatedSteps) {
         Fail(TResult(RESULT_TLS_HANDSHAKE_FAILED), HandshakeReason(status));
         return failure_;
@@ -340,8 +339,8 @@ TResult TWinTlsConnection::Handshake() {
     } else if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE) {
       SECURITY_STATUS retried = 0;
       if (first && tls13Offered_ && AcquireCredentials(SP_PROT_TLS1_2_CLIENT, &retried)) {
-        // A Schannel that takes TLS 1.3 in the credentials but cannot start
-        // with it: once more with TLS 1.2 alone.
+        // Should TLS 1.3 in the credentials keep the handshake from
+        // starting: once more with TLS 1.2 alone.
         tls13Offered_ = false;
         outgoing_.clear();
         continue;
@@ -380,7 +379,7 @@ int32_t TWinTlsConnection::Send(const void* data, uint32_t length) {
     Fail(TResult(RESULT_SOCKET_IO_ERROR), "encrypting failed (" + Hex(status) + ")");
     return -1;
   }
-  // The trailer may come out shorter than its room.
+  // As long as EncryptMessage made the three buffers.
   outgoing_.resize(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
   if (!Flush()) {
     Fail(inner_->GetLastResult(), "sending failed");
@@ -444,15 +443,15 @@ bool TWinTlsConnection::DecryptRecord() {
     needMore_ = true;
   }
   if (status == SEC_I_RENEGOTIATE) {
-    // Post-handshake messages (TLS 1.3 session tickets) go to the
-    // handshake with the bytes behind them.
+    // Post-handshake messages go to the handshake with the bytes behind
+    // them.
     renegotiating_ = true;
     return true;
   }
-  // Wine answers the peer's close_notify so, where Windows expires the
-  // context; but also a TLS 1.3 session ticket, whose record looks like
-  // data. Only a TLS 1.2 alert record tells the end for sure; otherwise the
-  // end is clean when the connection ends right after.
+  // Wine answers the peer's close_notify with no data, where Windows
+  // expires the context. A record of no data is the end for sure only as a
+  // TLS 1.2 alert record (TLS 1.3 hides the type); otherwise the end is
+  // clean when the connection ends right after it.
   emptyRecord_ = !hasData;
   if (!hasData && recordType == kAlertRecord) {
     Close();
