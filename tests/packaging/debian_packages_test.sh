@@ -39,6 +39,7 @@ grep -qx 'User=tavo' "$unit" || fail "the unit does not run as tavo"
 grep -qx 'WorkingDirectory=/var/lib/tavo-agent' "$unit" || fail "the unit does not work in /var/lib/tavo-agent"
 dpkg-deb -f "$agent_deb" Depends | grep -q 'adduser' || fail "tavo-agent does not depend on adduser"
 dpkg-deb -f "$agent_deb" Depends | grep -q 'libc6' || fail "tavo-agent does not depend on libc6"
+dpkg-deb -f "$updater_deb" Depends | grep -q 'libssl3' || fail "tavo-updater does not depend on libssl3"
 
 # postinst configure against stand-ins that log what they are asked: a
 # system user tavo is made and put in dialout, the service enabled.

@@ -26,6 +26,8 @@ TEST(Url, SplitsSchemeHostPortAndPath) {
   EXPECT_EQ(url.Render(), "upd:80") << "default port, no scheme, no path";
   EXPECT_EQ(url.address, 0u) << "a name is resolved later";
   EXPECT_EQ(Parsed("updhost:65535").port, 65535);
+  EXPECT_EQ(Parsed("https://upd").Render(), "https://upd:443") << "https has its own default port";
+  EXPECT_EQ(Parsed("upd").RenderWithScheme(), "http://upd:80");
 }
 
 TEST(Url, ABrokenPortLeavesNoHostToConnectTo) {

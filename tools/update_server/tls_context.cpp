@@ -43,5 +43,8 @@ std::unique_ptr<httplib::Server> MakeHttpServer(const TServerOptions& options, s
              (reason ? std::string(": ") + reason : std::string());
     return nullptr;
   }
+  // As TLS servers do: the session tickets sent after the handshake would
+  // otherwise hold the answer back until the client's delayed ACK.
+  server->set_tcp_nodelay(true);
   return server;
 }

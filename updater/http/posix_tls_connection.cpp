@@ -127,6 +127,9 @@ class TPosixTlsConnection final : public TTlsConnection {
   bool failed_ = false;
   bool innerEnded_ = false;   // the connection inside ended without close_notify
   bool innerFailed_ = false;  // the connection inside failed
+  // Whether the last receive found nothing: until then bytes that OpenSSL
+  // read ahead may hold a whole record, which no wait on the socket sees.
+  bool receiveStarved_ = false;
   TConnectionWait readNeeds_ = TConnectionWait::Receive;
   TConnectionWait writeNeeds_ = TConnectionWait::Send;
   TResult failure_;
@@ -317,6 +320,7 @@ int32_t TPosixTlsConnection::Receive(void* buffer, uint32_t size) {
   ERR_clear_error();
   size_t read = 0;
   const int returned = SSL_read_ex(ssl_, buffer, size, &read);
+  receiveStarved_ = returned != 1;
   if (returned == 1) return static_cast<int32_t>(read);
   if (SSL_get_error(ssl_, returned) == SSL_ERROR_ZERO_RETURN) {
     ERR_clear_error();
@@ -332,7 +336,7 @@ int32_t TPosixTlsConnection::Receive(void* buffer, uint32_t size) {
 bool TPosixTlsConnection::WaitUntilReady(TConnectionWait what, uint32_t milliseconds) {
   if (failed_ || closed_) return true;
   TConnectionWait need = what == TConnectionWait::Send ? writeNeeds_ : readNeeds_;
-  if (established_ && what == TConnectionWait::Receive && SSL_has_pending(ssl_) == 1) return true;
+  if (established_ && what == TConnectionWait::Receive && (!receiveStarved_ || SSL_pending(ssl_) > 0)) return true;
   if (!established_) need = readNeeds_;
   if (IWaitableConnection* waitable = dynamic_cast<IWaitableConnection*>(inner_.get())) {
     return waitable->WaitUntilReady(need, milliseconds);
