@@ -5,7 +5,7 @@
 # ship (a compiler runtime left dynamic, for instance), a function or DLL of
 # a later Windows (the list), or its header asks for another Windows version.
 objdump="$1"; binary="$2"; newer="$3"
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|ws2_32|wsock32|winhttp|iphlpapi|msvcrt|ntdll|version|shlwapi|uxtheme|api-ms-win-[a-z0-9-]+)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|ws2_32|wsock32|winhttp|secur32|crypt32|iphlpapi|msvcrt|ntdll|version|shlwapi|uxtheme|api-ms-win-[a-z0-9-]+)\.dll$'
 dump=$("$objdump" -p "$binary") || exit 1
 name=$(basename "$binary")
 failed=0

@@ -291,12 +291,19 @@ scenario_unreachable() {
 # test can change them. A native run leaves the machine's roots alone: there
 # the CA is trusted through CAFile only.
 trust_test_ca() { :; }
+# Under Wine the test CA goes into the prefix's Root store, by the build's
+# trust-root beside the loader's folder.
+if [ -n "$runner" ]; then
+  trust_test_ca() {
+    "$runner" "$(dirname "$loader")/../trust_root/trust-root.exe" "Z:$1" || fail "the test CA was not trusted"
+  }
+fi
 
 # https_install DIR URL [CA-NAME]: CONFIG.INI naming URL, with CAFile=CA-NAME
 # (default ca.pem, the test CA beside the library; "-" for none).
 https_install() {
   local ca=${3:-ca.pem}
-  cp "$work/certs/ca.pem" "$1/ca.pem"
+  cp "$work/certs/ca.pem" "$work/certs/selfsigned.pem" "$1/"
   if [ "$ca" = - ]; then
     printf 'HostURL=%s\r\nTrace=0\r\n' "$2" >"$1/CONFIG.INI"
   else
@@ -366,15 +373,31 @@ scenario_https() {
   https_refused "TLS 1.0 only" 27040 "tlsv1 alert protocol version" 127.0.0.1 ca.pem good --tls-max-version 1.0
   https_refused "CA file unreadable" 27044 "the CA file cannot be read ($work/case/missing.pem)" \
     127.0.0.1 missing.pem good
-  # The test CA is none of the machine's roots.
+  # The test CA is none of the machine's roots; under Wine it is one of the
+  # prefix's, and a certificate that it did not sign is still refused.
   [ -n "$runner" ] || https_refused "the system's roots" 27041 "unable to get local issuer certificate" \
     localhost - good
+  [ -z "$runner" ] || https_refused "self-signed, the system's roots" 27041 "" localhost - selfsigned
+  # A pinned root is the only one, even where the system trusts the test CA.
+  https_refused "a CA file of another root" 27041 "unable to get local issuer certificate" localhost \
+    selfsigned.pem good
 
-  start_server --tls "$work/certs/good.pem" "$work/certs/server.key" --tls-ciphers ECDHE-RSA-AES128-SHA256
+  # Wine's GnuTLS offers no CBC suite with SHA-256 (its handshake log lists
+  # what it offers): there, Windows 7's ECDHE suite with SHA-1.
+  local win7_suite=ECDHE-RSA-AES128-SHA256
+  [ -z "$runner" ] || win7_suite=ECDHE-RSA-AES128-SHA
+  start_server --tls "$work/certs/good.pem" "$work/certs/server.key" --tls-ciphers "$win7_suite"
   https_install "$install" "https://localhost:$port"
   call "$install"
   expect_result "Windows 7's cipher suites" 0
   check_installed "$install" "Windows 7's cipher suites"
+  if [ -n "$runner" ]; then
+    head -c 3000 /dev/urandom >"$work/release/TERMINAL.CFG"
+    https_install "$install" "https://127.0.0.1:$port" -
+    call "$install"
+    expect_result "the system's roots" 0
+    check_installed "$install" "the system's roots"
+  fi
   stop_server
 }
 
