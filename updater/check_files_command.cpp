@@ -7,6 +7,7 @@
 #include "file_digest.h"
 #include "file_list.h"
 #include "http/http_client.h"
+#include "partial_download.h"
 
 namespace {
 
@@ -129,6 +130,10 @@ TJsonValue TCommandCheckFiles::Execute() {
     if (!outcome.Succeeded()) failure = outcome;
   }
 
+  // A partial download of a file this listing no longer asks for, or asks
+  // for with other contents, is of no use.
+  if (!keptPartial_) TPartialDownload(*files_, kWorkFile).Discard();
+
   TResult result = failure;
   const TResult saved = list.Save();
   if (!saved.Succeeded()) result = saved;
@@ -141,31 +146,56 @@ TJsonValue TCommandCheckFiles::Execute() {
 
 TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, const std::string& hash,
                                      THostList& hosts, const std::string& pathAndQuery) {
+  TPartialDownload partial(*files_, kWorkFile);
+  const uint32_t listedSize = size > 0 ? static_cast<uint32_t>(size) : 0;
   TResult result;
   for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
     TUrl target;
     target.Parse(hosts.Current().RenderWithScheme() + pathAndQuery, 0);
-    client_->SetTarget(target);
-    client_->SetDownloadFileSystem(files_);
-    client_->SetProgress(TDownloadProgress{static_cast<uint32_t>(size), 0, 0});
-    std::string response;
-    result = client_->Exchange(std::string(), response, kWorkFile);
-    if (result.Succeeded()) {
-      if (!DownloadMatches(size, hash)) {
+    uint32_t held = partial.BytesHeld(name, listedSize, hash);
+    if (held == 0 && listedSize > 0) partial.Begin(name, listedSize, hash);
+    result = Fetch(target, size, held);
+    bool fetched = result.Succeeded();
+    bool matches = fetched && DownloadMatches(size, hash);
+    if (held > 0 && (result.GetCode() == RESULT_HTTP_RANGE_REFUSED || (fetched && !matches))) {
+      // What was kept does not make the listed file with the rest the
+      // server sent: the file is fetched whole, once.
+      partial.Begin(name, listedSize, hash);
+      result = Fetch(target, size, 0);
+      fetched = result.Succeeded();
+      matches = fetched && DownloadMatches(size, hash);
+    }
+    if (fetched) {
+      if (!matches) {
         result = TResult(RESULT_DOWNLOAD_MISMATCH);
       } else {
         // One replacing rename of a file already on the disk: the old file
         // stays whole until the new one takes its name, even when the
         // process dies in between.
         result = files_->Replace(kWorkFile, name.c_str());
-        if (result.Succeeded()) return result;
+        if (result.Succeeded()) {
+          partial.Finish();
+          keptPartial_ = false;
+          return result;
+        }
       }
     }
-    // No part of a failed download stays behind to fill the disk.
-    files_->Remove(kWorkFile);
+    // A download that broke off keeps what arrived for the next attempt at
+    // this file; nothing else of a failed one stays behind.
+    keptPartial_ = !fetched && partial.BytesHeld(name, listedSize, hash) > 0;
+    if (!keptPartial_) partial.Discard();
     hosts.Advance();
   }
   return result;
+}
+
+TResult TCommandCheckFiles::Fetch(const TUrl& target, int32_t size, uint32_t resumeAt) {
+  client_->SetTarget(target);
+  client_->SetDownloadFileSystem(files_);
+  client_->SetProgress(TDownloadProgress{static_cast<uint32_t>(size), resumeAt, 0});
+  client_->SetResumeOffset(resumeAt);
+  std::string response;
+  return client_->Exchange(std::string(), response, kWorkFile);
 }
 
 // The file is read back rather than trusting the bytes as they were sent to

@@ -20,7 +20,9 @@ enum : int32_t {
 // Brings the files of one directory to the state the server lists: every file
 // whose hash differs is downloaded into "TMP.TMP", checked against the
 // listing and put in its place in one step; "filelist.txt" is rewritten with
-// the names handled. "TMP.TMP" exists only while a download is under way.
+// the names handled. "TMP.TMP" holds a download under way, or the part of
+// one that broke off, which the next attempt at the same listed file
+// continues.
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
   static constexpr const char* kWorkFile = "TMP.TMP";
@@ -43,6 +45,8 @@ class TCommandCheckFiles final : public TCommandAbstract {
   // outcome.
   TResult Download(const std::string& name, int32_t size, const std::string& hash, THostList& hosts,
                    const std::string& pathAndQuery);
+  // One download exchange into "TMP.TMP", from byte resumeAt on.
+  TResult Fetch(const TUrl& target, int32_t size, uint32_t resumeAt);
   // Whether "TMP.TMP" holds exactly the listed file.
   bool DownloadMatches(int32_t size, const std::string& hash);
 
@@ -50,6 +54,8 @@ class TCommandCheckFiles final : public TCommandAbstract {
   THttpClient* client_;
   std::string defaultHost_;
   IFileSystem* files_;
+  // Whether the last download that failed left its part for the next call.
+  bool keptPartial_ = false;
 };
 
 // Whether a name from the server stays inside the directory it is meant for

@@ -9,6 +9,7 @@
 #include "http/system_tracer.h"
 #include "log/log_event.h"
 #include "net/socket_interface.h"
+#include "partial_download.h"
 #include "updater_system.h"
 
 TUpdateSession::TUpdateSession(const TUpdaterContext& context, std::string serialNumber, std::string model)
@@ -91,7 +92,9 @@ bool TUpdateSession::WorkFilesFit() {
 
 void TUpdateSession::RemoveLeftovers() {
   for (IFileSystem* files : {context_.system->GetAppFileSystem(), UpdateFiles()}) {
-    files->Remove(TCommandCheckFiles::kWorkFile);
+    // A download with its note is kept for the command that continues it.
+    std::unique_ptr<IFileReadable> note(files->OpenRead(TPartialDownload::kNoteFile));
+    if (!note) files->Remove(TCommandCheckFiles::kWorkFile);
     files->Remove(TFileList::kWorkName);
   }
 }

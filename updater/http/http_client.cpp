@@ -44,8 +44,33 @@ constexpr uint64_t kBodyPieceSize = 65536;
 // larger streams until the connection ends or stalls.
 constexpr int64_t kSizeCeiling = int64_t{1} << 50;
 
-bool IsSuccessStatus(const std::string& status) {
-  return status.size() > 11 && status.compare(0, 4, "HTTP") == 0 && status.compare(9, 3, "200") == 0;
+bool HasStatus(const std::string& status, const char* code) {
+  return status.size() > 11 && status.compare(0, 4, "HTTP") == 0 && status.compare(9, 3, code) == 0;
+}
+
+bool IsSuccessStatus(const std::string& status) { return HasStatus(status, "200"); }
+
+// "bytes FIRST-LAST/TOTAL" as decimal numbers, nothing else.
+bool ParseContentRange(const std::string& value, uint64_t* first, uint64_t* last, uint64_t* total) {
+  const char* prefix = "bytes ";
+  if (value.compare(0, 6, prefix) != 0) return false;
+  uint64_t* parts[] = {first, last, total};
+  const char separators[] = {'-', '/', '\0'};
+  size_t i = 6;
+  for (int part = 0; part < 3; ++part) {
+    const size_t begin = i;
+    uint64_t number = 0;
+    while (i < value.size() && value[i] >= '0' && value[i] <= '9' && i - begin < 15) {
+      number = number * 10 + static_cast<uint64_t>(value[i++] - '0');
+    }
+    if (i == begin) return false;
+    *parts[part] = number;
+    if (separators[part] != '\0') {
+      if (i == value.size() || value[i] != separators[part]) return false;
+      ++i;
+    }
+  }
+  return i == value.size();
 }
 
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
@@ -97,6 +122,15 @@ bool ParseChunkSize(const std::string& line, uint64_t* size) {
 }
 
 }  // namespace
+
+// What the header lines say about the body that follows them.
+struct THttpClient::THead {
+  bool chunked = false;
+  bool hasLength = false;
+  uint64_t contentLength = 0;
+  bool closes = false;  // "Connection: close"
+  std::string contentRange;
+};
 
 // Where the body goes: the response text (traced as it comes) or a file of
 // the download file system (counted for the progress). Small pieces, such as
@@ -173,6 +207,7 @@ TResult THttpClient::Exchange(const std::string& body, std::string& response, co
   if (!result.Succeeded()) return result;
   result = SendRequest(body);
   if (result.Succeeded()) result = ReceiveResponse(response, downloadFile);
+  resumeOffset_ = 0;
   // Every exchange closes its connection, whatever the server offered.
   connection_.reset();
   Trace("\n\nDisconnected.\n\n\n\n");
@@ -340,7 +375,9 @@ std::string THttpClient::FormatRequestHead(bool post, size_t bodyLength) const {
     head += "\r\nAccept: application/json, application/*+json\r\nContent-type: application/json;charset=UTF-8";
     head += "\r\nContent-Length: " + std::to_string(bodyLength) + "\r\n\r\n";
   } else {
-    head += "\r\nAccept: application/octet-stream\r\nContent-Type: application/octet-stream\r\n\r\n";
+    head += "\r\nAccept: application/octet-stream\r\nContent-Type: application/octet-stream\r\n";
+    if (resumeOffset_ > 0) head += "Range: bytes=" + std::to_string(resumeOffset_) + "-\r\n";
+    head += "\r\n";
   }
   return head;
 }
@@ -359,7 +396,9 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   TResult result = ReadLine(timeouts_.statusLine, status);
   if (!result.Succeeded()) return result;
   Trace(status + "\n");
-  if (!IsSuccessStatus(status)) {
+  const bool partial = resumeOffset_ > 0 && !downloadFile.empty() && HasStatus(status, "206");
+  if (resumeOffset_ > 0 && HasStatus(status, "416")) return TResult(RESULT_HTTP_RANGE_REFUSED);
+  if (!IsSuccessStatus(status) && !partial) {
     response = status;
     if (proxy_ && ProxyAnswerResult(status).GetCode() == RESULT_HTTP_PROXY_AUTH_REQUIRED) {
       Trace("Proxy " + ProxyName() + " asks for authentication: " + status + "\n\n");
@@ -372,27 +411,49 @@ TResult THttpClient::ReceiveResponse(std::string& response, const std::string& d
   TDeadline headDeadline(system_, timeouts_.headerSection);
   std::unique_ptr<TDeadline> answerDeadline =
       inMemory ? std::make_unique<TDeadline>(system_, timeouts_.answerInMemory) : nullptr;
-  bool chunked = false;
-  uint64_t contentLength = 0;
-  result = ReadHeaders(&headDeadline, &chunked, &contentLength, response);
+  THead head;
+  result = ReadHeaders(&headDeadline, head, response);
   if (!result.Succeeded()) return result;
+  if (partial && !RangeContinuesFile(head.contentRange)) return TResult(RESULT_HTTP_RANGE_REFUSED);
+  // Without a length or chunks, an HTTP/1.0 answer or one that says it
+  // closes the connection ends its body by closing it; any other such
+  // answer has no body, as it always had here.
+  const bool toEnd = !head.chunked && !head.hasLength && (status.compare(0, 8, "HTTP/1.0") == 0 || head.closes);
 
   if (inMemory) {
     TBodySink sink(response, tracer_);
-    return chunked ? ReadChunkedBody(sink, answerDeadline.get())
-                   : ReadBodyBytes(contentLength, sink, answerDeadline.get());
+    if (toEnd) return ReadBodyToEnd(sink, answerDeadline.get());
+    return head.chunked ? ReadChunkedBody(sink, answerDeadline.get())
+                        : ReadBodyBytes(head.contentLength, sink, answerDeadline.get());
   }
-  // Created even for an empty body, so that no older file of that name is
-  // taken for this download.
-  IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE) : nullptr;
+  // Created (or emptied) even for an empty body, so that no older file of
+  // that name is taken for this download; only the rest of a file asked
+  // for by its range is added to what is there.
+  const uint32_t mode = partial ? OPEN_CREATE_APPEND | OPEN_READ_WRITE : OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE;
+  IFileWritable* file = downloadFiles_ ? downloadFiles_->OpenWrite(downloadFile.c_str(), mode) : nullptr;
   if (file == nullptr) return TResult(RESULT_HTTP_FILE_NOT_CREATED);
+  if (partial && file->GetSize() != resumeOffset_) {
+    delete file;
+    return TResult(RESULT_HTTP_RANGE_REFUSED);
+  }
+  progress_.bytesReceived = partial ? resumeOffset_ : 0;
   TBodySink sink(std::unique_ptr<IFileWritable>(file), progress_);
-  result = chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(contentLength, sink, nullptr);
+  if (toEnd) {
+    result = ReadBodyToEnd(sink, nullptr);
+  } else {
+    result = head.chunked ? ReadChunkedBody(sink, nullptr) : ReadBodyBytes(head.contentLength, sink, nullptr);
+  }
   if (result.Succeeded() && !sink.Flush()) result = TResult(RESULT_HTTP_TRANSFER_FAILED);
   return result;
 }
 
-TResult THttpClient::ReadHeaders(TDeadline* deadline, bool* chunked, uint64_t* contentLength, std::string& response) {
+bool THttpClient::RangeContinuesFile(const std::string& contentRange) const {
+  uint64_t first = 0, last = 0, total = 0;
+  return ParseContentRange(contentRange, &first, &last, &total) && first == resumeOffset_ &&
+         total == progress_.expectedSize && last + 1 == total;
+}
+
+TResult THttpClient::ReadHeaders(TDeadline* deadline, THead& head, std::string& response) {
   uint32_t lines = 0;
   size_t bytes = 0;
   for (;;) {
@@ -410,8 +471,13 @@ TResult THttpClient::ReadHeaders(TDeadline* deadline, bool* chunked, uint64_t* c
     Trace(line + "\n");
     const std::string name = line.substr(0, separator);
     const std::string value = line.substr(separator + 2);
-    if (value == "chunked") *chunked = true;
-    if (EqualsIgnoringCase(name, "Content-Length")) *contentLength = ParseContentLength(value);
+    if (value == "chunked") head.chunked = true;
+    if (EqualsIgnoringCase(name, "Content-Length")) {
+      head.hasLength = true;
+      head.contentLength = ParseContentLength(value);
+    }
+    if (EqualsIgnoringCase(name, "Content-Range")) head.contentRange = value;
+    if (EqualsIgnoringCase(name, "Connection") && EqualsIgnoringCase(value, "close")) head.closes = true;
   }
 }
 
@@ -456,6 +522,30 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* 
     if (!taken.Succeeded()) return taken;
   }
   return TResult();
+}
+
+TResult THttpClient::ReadBodyToEnd(TBodySink& sink, TDeadline* deadline) {
+  std::optional<TDeadline> stall;
+  std::vector<uint8_t> piece(static_cast<size_t>(kBodyPieceSize));
+  for (;;) {
+    const int32_t count = connection_->Receive(piece.data(), static_cast<uint32_t>(piece.size()));
+    if (count < 0) {
+      // Only the peer's orderly close ends the body; a reset or a TLS
+      // stream cut off without its close_notify may have lost its tail.
+      const bool closed = connection_->GetLastResult().GetCode() == RESULT_SOCKET_CLOSED_BY_PEER;
+      return closed ? TResult() : TResult(RESULT_HTTP_TRANSFER_FAILED);
+    }
+    if (count == 0) {
+      if (connection_->HasBuffered()) continue;
+      if (!stall) stall.emplace(system_, timeouts_.bodyStall);
+      if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
+      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
+      continue;
+    }
+    stall.reset();
+    const TResult taken = sink.Take(piece.data(), static_cast<uint32_t>(count));
+    if (!taken.Succeeded()) return taken;
+  }
 }
 
 TResult THttpClient::ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline) {

@@ -35,6 +35,9 @@ enum : int32_t {
   RESULT_HTTP_BAD_LINE = 27006,
   RESULT_HTTP_BAD_STATUS = 27007,
   RESULT_HTTP_BAD_HEADER = 27008,
+  // A resumed download whose server refused the range (416) or answered
+  // another part than the one asked for: the caller fetches it whole.
+  RESULT_HTTP_RANGE_REFUSED = 27060,
   RESULT_HTTP_PROXY_AUTH_REQUIRED = 27050,  // the proxy answered 407
   RESULT_HTTP_TUNNEL_REFUSED = 27051,       // the proxy did not open a tunnel to an https server
   RESULT_HTTP_BAD_PROXY = 27052,            // the configuration's Proxy= is not host:port
@@ -104,6 +107,10 @@ class THttpClient {
   // show is always the target's host, whatever serverName says.
   void SetTlsSettings(const TTlsSettings& settings) { tls_ = settings; }
   void SetProgress(const TDownloadProgress& progress) { progress_ = progress; }
+  // The next download asks for its file from this byte on (0: the whole
+  // file) and appends to the file when the server sends just that part; the
+  // progress then counts the bytes already there.
+  void SetResumeOffset(uint32_t bytes) { resumeOffset_ = bytes; }
   const TDownloadProgress& GetProgress() const { return progress_; }
   // Index into the channel table of the channel tried first next time.
   uint32_t GetChannelIndex() const { return channel_; }
@@ -136,7 +143,13 @@ class THttpClient {
   void MoveToNextChannel();
   TResult SendRequest(const std::string& body);
   TResult ReceiveResponse(std::string& response, const std::string& downloadFile);
-  TResult ReadHeaders(TDeadline* deadline, bool* chunked, uint64_t* contentLength, std::string& response);
+  struct THead;
+  TResult ReadHeaders(TDeadline* deadline, THead& head, std::string& response);
+  // Whether a 206's Content-Range continues the file at the resume offset
+  // to the end of its expected size.
+  bool RangeContinuesFile(const std::string& contentRange) const;
+  // A body delimited by the end of the connection, up to the sink's caps.
+  TResult ReadBodyToEnd(TBodySink& sink, TDeadline* deadline);
   // Each read also ends when `deadline` (if any) has expired.
   TResult ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline = nullptr);
   TResult ReadChunkedBody(TBodySink& sink, TDeadline* deadline);
@@ -154,4 +167,5 @@ class THttpClient {
   TTlsSettings tls_;
   uint32_t channel_ = 0;
   TDownloadProgress progress_;
+  uint32_t resumeOffset_ = 0;
 };

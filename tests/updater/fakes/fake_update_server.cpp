@@ -43,5 +43,15 @@ std::string TFakeUpdateServer::Respond(const std::string& request) {
   const TFiles& files = line.find("&ECR=1") != std::string::npos ? ecrFiles : updateFiles;
   const auto found = files.find(QueryValue(line, "name"));
   if (line.compare(0, 4, "GET ") != 0 || found == files.end()) return HttpAnswer("404 Not Found", "");
-  return HttpAnswer("200 OK", found->second);
+  const std::string& body = found->second;
+  // "Range: bytes=N-" as the updater asks it, answered as real servers do.
+  const std::string rangeKey = "\r\nRange: bytes=";
+  const size_t range = request.find(rangeKey);
+  if (range == std::string::npos) return HttpAnswer("200 OK", body);
+  const size_t first = std::stoul(request.substr(range + rangeKey.size()));
+  if (first >= body.size()) return "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n\r\n";
+  const std::string rest = body.substr(first);
+  return "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(first) + "-" +
+         std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) +
+         "\r\nContent-Length: " + std::to_string(rest.size()) + "\r\n\r\n" + rest;
 }

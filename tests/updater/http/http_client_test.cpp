@@ -110,6 +110,11 @@ TEST_F(HttpClient, AnswersEachBrokenOrHostileResponseWithItsCode) {
       {"chunk sizes with a sign or a 0x", {kOkHead + "Transfer-Encoding: chunked\r\n\r\n0x3\r\nabc\r\n+2\r\nde\r\n"
                                            " +0X1;ext\r\nf\r\n0x\r\n\r\n"},
        TPeerEnd::Hold, 0, "abcdef"},
+      {"HTTP/1.0 body ended by the close", {"HTTP/1.0 200 OK\r\n\r\n{\"a\":", "1}"}, TPeerEnd::Close, 0, "{\"a\":1}"},
+      {"Connection: close ends the body", {kOkHead + "Connection: Close\r\n\r\nabc"}, TPeerEnd::Close, 0, "abc"},
+      {"a closing body that stalls", {"HTTP/1.0 200 OK\r\n\r\nabc"}, TPeerEnd::Hold, 27003, "abc"},
+      {"HTTP/1.1 without a length has no body", {kOkHead + "\r\nabc"}, TPeerEnd::Close, 0, ""},
+      {"HTTP/1.0 with its length", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nabc"}, TPeerEnd::Close, 0, "ab"},
   };
   client.SetTimeouts(ShortTimeouts());
   for (const TResponseCase& one : cases) {
@@ -238,6 +243,34 @@ TEST_F(HttpClient, WritesADownloadIntoItsFileAndCountsTheProgress) {
                     TPeerEnd::Hold);
   EXPECT_EQ(Get(endless, "TMP.TMP").GetCode(), 27003);
   EXPECT_EQ(folder.Read("TMP.TMP"), "");
+
+  // The rest of a file that broke off: asked for by its range and added to
+  // what is there when the server sends just that part; anything else
+  // leaves the part kept to the caller or starts the file afresh.
+  const std::string rest = "Content-Range: bytes 5000-" + std::to_string(body.size() - 1) + "/" +
+                           std::to_string(body.size()) + "\r\nContent-Length: " +
+                           std::to_string(body.size() - 5000) + "\r\n\r\n";
+  progress.expectedSize = static_cast<uint32_t>(body.size());
+  const auto resume = [&](std::vector<std::string> answer) {
+    folder.Write("TMP.TMP", body.substr(0, 5000));
+    client.SetProgress(progress);
+    client.SetResumeOffset(5000);
+    THttpPeer server(std::move(answer));
+    const int32_t code = Get(server, "TMP.TMP").GetCode();
+    EXPECT_NE(server.Request().find("\r\nRange: bytes=5000-\r\n\r\n"), std::string::npos) << server.Request();
+    return code;
+  };
+  EXPECT_EQ(resume({"HTTP/1.1 206 Partial Content\r\n" + rest, body.substr(5000)}), 0);
+  EXPECT_EQ(folder.Read("TMP.TMP"), body);
+  EXPECT_EQ(client.GetProgress().bytesReceived, body.size());
+  EXPECT_EQ(resume({kOkHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n", body}), 0);
+  EXPECT_EQ(folder.Read("TMP.TMP"), body) << "a 200 starts from zero";
+  EXPECT_EQ(resume({"HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n\r\n"}), 27060);
+  EXPECT_EQ(resume({"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4000-" + rest.substr(26), "x"}), 27060);
+  EXPECT_EQ(folder.Read("TMP.TMP"), body.substr(0, 5000)) << "a part that does not continue the file is not added";
+  THttpPeer plain({kOkHead + "Content-Length: 1\r\n\r\nx"});
+  ASSERT_EQ(Get(plain, "TMP.TMP").GetCode(), 0);
+  EXPECT_EQ(plain.Request().find("Range"), std::string::npos) << "the offset served one exchange only";
 
   THttpPeer empty({kOkHead + "Content-Length: 0\r\n\r\n"});
   folder.Write("EMPTY.TMP", "stale");
