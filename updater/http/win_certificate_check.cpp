@@ -189,7 +189,11 @@ TResult CheckServerCertificate(PCCERT_CONTEXT leaf, const std::string& serverNam
   para.RequestedUsage.Usage.cUsageIdentifier = 1;
   para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT chain = nullptr;
-  const BOOL built = CertGetCertificateChain(engine, leaf, nullptr, leaf->hCertStore, &para, 0, nullptr, &chain);
+  // Built from what the machine holds: fetching a missing certificate could
+  // hold the call beyond its connect time, and reach beyond the update
+  // server.
+  const BOOL built = CertGetCertificateChain(engine, leaf, nullptr, leaf->hCertStore, &para,
+                                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &chain);
   TResult result;
   if (!built || !chain) {
     *reason = "the server's certificate chain could not be built (" + Hex(GetLastError()) + ")";
