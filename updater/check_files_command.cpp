@@ -132,7 +132,7 @@ TJsonValue TCommandCheckFiles::Execute() {
 
   // A partial download of a file this listing no longer asks for, or asks
   // for with other contents, is of no use.
-  if (!keptPartial_) TPartialDownload(*files_, kWorkFile).Discard();
+  if (!keptPartial_) TPartialDownload(*files_, kWorkFile).DiscardPart();
 
   TResult result = failure;
   const TResult saved = list.Save();
@@ -152,15 +152,14 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
   for (size_t attempt = 0; attempt < hosts.Count(); ++attempt) {
     TUrl target;
     target.Parse(hosts.Current().RenderWithScheme() + pathAndQuery, 0);
-    uint32_t held = partial.BytesHeld(name, listedSize, hash);
-    if (held == 0 && listedSize > 0) partial.Begin(name, listedSize, hash);
+    const uint32_t held = partial.Start(name, listedSize, hash);
     result = Fetch(target, size, held);
     bool fetched = result.Succeeded();
     bool matches = fetched && DownloadMatches(size, hash);
     if (held > 0 && (result.GetCode() == RESULT_HTTP_RANGE_REFUSED || (fetched && !matches))) {
-      // What was kept does not make the listed file with the rest the
-      // server sent: the file is fetched whole, once.
-      partial.Begin(name, listedSize, hash);
+      // The part kept and the rest the server sent do not make the listed
+      // file: it is fetched whole, once.
+      partial.Start(name, listedSize, hash);
       result = Fetch(target, size, 0);
       fetched = result.Succeeded();
       matches = fetched && DownloadMatches(size, hash);
@@ -175,15 +174,18 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
         result = files_->Replace(kWorkFile, name.c_str());
         if (result.Succeeded()) {
           partial.Finish();
-          keptPartial_ = false;
           return result;
         }
       }
     }
     // A download that broke off keeps what arrived for the next attempt at
     // this file; nothing else of a failed one stays behind.
-    keptPartial_ = !fetched && partial.BytesHeld(name, listedSize, hash) > 0;
-    if (!keptPartial_) partial.Discard();
+    if (!fetched && partial.KeepWhatArrived(listedSize)) {
+      keptPartial_ = true;
+    } else {
+      files_->Remove(kWorkFile);
+      partial.Finish();
+    }
     hosts.Advance();
   }
   return result;

@@ -20,9 +20,9 @@ enum : int32_t {
 // Brings the files of one directory to the state the server lists: every file
 // whose hash differs is downloaded into "TMP.TMP", checked against the
 // listing and put in its place in one step; "filelist.txt" is rewritten with
-// the names handled. "TMP.TMP" holds a download under way, or the part of
-// one that broke off, which the next attempt at the same listed file
-// continues.
+// the names handled. "TMP.TMP" exists only while a download is under way;
+// the part of one that broke off is kept aside for the next attempt at the
+// same listed file (TPartialDownload).
 class TCommandCheckFiles final : public TCommandAbstract {
  public:
   static constexpr const char* kWorkFile = "TMP.TMP";
@@ -54,7 +54,7 @@ class TCommandCheckFiles final : public TCommandAbstract {
   THttpClient* client_;
   std::string defaultHost_;
   IFileSystem* files_;
-  // Whether the last download that failed left its part for the next call.
+  // Whether a download of this command that broke off kept its part.
   bool keptPartial_ = false;
 };
 

@@ -15,6 +15,15 @@ std::string UpperCase(std::string text) {
   return text;
 }
 
+// "SIZE SHA1 NAME": the listed size comes first.
+uint32_t NotedSize(const std::string& note) {
+  uint32_t size = 0;
+  for (size_t i = 0; i < note.size() && i < 10 && note[i] >= '0' && note[i] <= '9'; ++i) {
+    size = size * 10 + static_cast<uint32_t>(note[i] - '0');
+  }
+  return size;
+}
+
 }  // namespace
 
 // "SIZE SHA1 NAME" and CR LF: the name comes last, as the only part that may
@@ -23,39 +32,66 @@ std::string TPartialDownload::NoteText(const std::string& name, uint32_t size, c
   return std::to_string(size) + " " + UpperCase(sha1) + " " + name + "\r\n";
 }
 
-std::string TPartialDownload::ReadNote() {
-  std::unique_ptr<IFileReadable> note(files_.OpenRead(kNoteFile));
-  if (!note || note->GetSize() > kMaxNoteBytes) return std::string();
-  std::string text(note->GetSize(), '\0');
-  if (note->Read(&text[0], static_cast<uint32_t>(text.size())) != static_cast<int32_t>(text.size())) return std::string();
+std::string TPartialDownload::ReadNote(const char* note) {
+  std::unique_ptr<IFileReadable> file(files_.OpenRead(note));
+  if (!file || file->GetSize() > kMaxNoteBytes) return std::string();
+  std::string text(file->GetSize(), '\0');
+  if (file->Read(&text[0], static_cast<uint32_t>(text.size())) != static_cast<int32_t>(text.size())) return std::string();
   return text;
 }
 
-bool TPartialDownload::IsFor(const std::string& name, uint32_t size, const std::string& sha1) {
-  return size > 0 && ReadNote() == NoteText(name, size, sha1);
+uint32_t TPartialDownload::FileSize(const char* name) {
+  std::unique_ptr<IFileReadable> file(files_.OpenRead(name));
+  return file ? file->GetSize() : 0;
 }
 
-uint32_t TPartialDownload::BytesHeld(const std::string& name, uint32_t size, const std::string& sha1) {
-  if (!IsFor(name, size, sha1)) return 0;
-  std::unique_ptr<IFileReadable> work(files_.OpenRead(workFile_));
-  const uint32_t held = work ? work->GetSize() : 0;
-  return held < size ? held : 0;
-}
-
-bool TPartialDownload::Begin(const std::string& name, uint32_t size, const std::string& sha1) {
+uint32_t TPartialDownload::Start(const std::string& name, uint32_t size, const std::string& sha1) {
   const std::string text = NoteText(name, size, sha1);
-  std::unique_ptr<IFileWritable> note(files_.OpenWrite(kNoteFile, OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE));
-  if (note && note->Write(text.data(), static_cast<uint32_t>(text.size())) == static_cast<int32_t>(text.size())) {
+  if (size > 0 && ReadNote(kPartNote) == text) {
+    const uint32_t held = FileSize(kPartFile);
+    if (held > 0 && held < size && files_.Replace(kPartFile, workFile_).Succeeded() &&
+        files_.Replace(kPartNote, kWorkNote).Succeeded()) {
+      return held;
+    }
+    DiscardPart();
+  }
+  // Whatever the work file held is no part of this file.
+  files_.Remove(workFile_);
+  files_.Remove(kWorkNote);
+  if (size == 0) return 0;
+  std::unique_ptr<IFileWritable> note(files_.OpenWrite(kWorkNote, OPEN_CREATE_TRUNCATE | OPEN_READ_WRITE));
+  if (!note || note->Write(text.data(), static_cast<uint32_t>(text.size())) != static_cast<int32_t>(text.size())) {
+    note.reset();
+    files_.Remove(kWorkNote);
+  }
+  return 0;
+}
+
+bool TPartialDownload::KeepWhatArrived(uint32_t size) {
+  const std::string note = ReadNote(kWorkNote);
+  const uint32_t held = FileSize(workFile_);
+  const bool part = size > 0 && !note.empty() && NotedSize(note) == size && held > 0 && held < size;
+  if (part && files_.Replace(workFile_, kPartFile).Succeeded() && files_.Replace(kWorkNote, kPartNote).Succeeded()) {
     return true;
   }
-  note.reset();
-  files_.Remove(kNoteFile);
+  files_.Remove(workFile_);
+  files_.Remove(kWorkNote);
+  if (part) DiscardPart();
   return false;
 }
 
-void TPartialDownload::Discard() {
-  files_.Remove(workFile_);
-  files_.Remove(kNoteFile);
+void TPartialDownload::Finish() { files_.Remove(kWorkNote); }
+
+void TPartialDownload::AdoptLeftover() {
+  const std::string note = ReadNote(kWorkNote);
+  if (!note.empty()) {
+    KeepWhatArrived(NotedSize(note));
+  } else {
+    files_.Remove(workFile_);
+  }
 }
 
-void TPartialDownload::Finish() { files_.Remove(kNoteFile); }
+void TPartialDownload::DiscardPart() {
+  files_.Remove(kPartFile);
+  files_.Remove(kPartNote);
+}

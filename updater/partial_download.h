@@ -4,33 +4,39 @@
 
 class IFileSystem;
 
-// What a download cut off left in a folder's work file, kept so that the
-// next attempt at the same listed file asks only for the rest. A note beside
-// the work file names the file, its listed size and SHA-1; it is written
-// before the first byte of the download, so that a work file never holds
-// bytes that no note describes.
+// The part of a download that broke off, kept in a folder so that the next
+// attempt at the same listed file asks only for the rest. A note names the
+// file, its listed size and SHA-1: one beside the work file, written before
+// the download's first byte (so that a killed run leaves a part it can
+// name), and one beside the part kept aside, where later downloads into
+// the work file cannot touch it. The newest part kept replaces an older
+// one.
 class TPartialDownload {
  public:
-  static constexpr const char* kNoteFile = "TMP.PRT";
+  static constexpr const char* kWorkNote = "TMP.PRT";
+  static constexpr const char* kPartFile = "PART.TMP";
+  static constexpr const char* kPartNote = "PART.PRT";
 
   TPartialDownload(IFileSystem& files, const char* workFile) : files_(files), workFile_(workFile) {}
 
-  // How many bytes of the listed file the work file already holds: 0 unless
-  // the note names this very file and the work file is shorter than it.
-  uint32_t BytesHeld(const std::string& name, uint32_t size, const std::string& sha1);
-  // Whether the note names this very file, whatever the work file holds.
-  bool IsFor(const std::string& name, uint32_t size, const std::string& sha1);
-  // Notes that the work file is about to receive this file; false when the
-  // note cannot be written (the download then goes on without it).
-  bool Begin(const std::string& name, uint32_t size, const std::string& sha1);
-  // Removes the work file and the note.
-  void Discard();
-  // Removes the note of a work file that has been put in place.
+  // Readies the work file for this file: the part kept of it when there is
+  // one (its size answered), else an empty start under a new note (0).
+  uint32_t Start(const std::string& name, uint32_t size, const std::string& sha1);
+  // After a failed download: what arrived is kept aside when it is a part
+  // of the file the work note names; true when it was.
+  bool KeepWhatArrived(uint32_t size);
+  // The work file has been put in place.
   void Finish();
+  // Moves a killed run's work file with its note aside; removes a work file
+  // without one.
+  void AdoptLeftover();
+  // Removes the part kept aside.
+  void DiscardPart();
 
  private:
   static std::string NoteText(const std::string& name, uint32_t size, const std::string& sha1);
-  std::string ReadNote();
+  std::string ReadNote(const char* note);
+  uint32_t FileSize(const char* name);
 
   IFileSystem& files_;
   const char* workFile_;

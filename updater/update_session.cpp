@@ -92,9 +92,7 @@ bool TUpdateSession::WorkFilesFit() {
 
 void TUpdateSession::RemoveLeftovers() {
   for (IFileSystem* files : {context_.system->GetAppFileSystem(), UpdateFiles()}) {
-    // A download with its note is kept for the command that continues it.
-    std::unique_ptr<IFileReadable> note(files->OpenRead(TPartialDownload::kNoteFile));
-    if (!note) files->Remove(TCommandCheckFiles::kWorkFile);
+    TPartialDownload(*files, TCommandCheckFiles::kWorkFile).AdoptLeftover();
     files->Remove(TFileList::kWorkName);
   }
 }
