@@ -100,8 +100,25 @@ void TUpdateServer::AnswerDownload(const httplib::Request& req, httplib::Respons
     return;
   }
   if (options_.faults.Applies(TFaultKind::WrongSize, name)) content += 'X';
+  // The library cuts a body to the range asked for by itself, but keeps the
+  // status it is given: a part must say 206, a range past the end 416.
+  if (req.ranges.size() == 1 && req.ranges[0].first >= 0) {
+    if (static_cast<uint64_t>(req.ranges[0].first) >= content.size()) {
+      res.status = 416;
+      res.set_header("Content-Range", "bytes */" + std::to_string(content.size()));
+      return;
+    }
+  }
   Deliver(req, res, content, kBinary, options_.faults.Applies(TFaultKind::Reset, name),
           options_.faults.Applies(TFaultKind::Cut, name), options_.faults.Applies(TFaultKind::Stall, name));
+  if (req.ranges.size() == 1 && req.ranges[0].first >= 0 && res.status == 200) {
+    res.status = 206;
+    const uint64_t first = static_cast<uint64_t>(req.ranges[0].first);
+    // A body handed over whole was counted whole; one sent piece by piece
+    // counts its pieces as they go.
+    if (CurrentSentBody().bytes == content.size()) CurrentSentBody().bytes = content.size() - first;
+    if (CurrentSentBody().note.empty()) CurrentSentBody().note = "from " + std::to_string(first);
+  }
 }
 
 void TUpdateServer::Deliver(const httplib::Request& req, httplib::Response& res, const std::string& body,

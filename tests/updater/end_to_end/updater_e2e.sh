@@ -22,6 +22,9 @@
 #                pinned (CAFile); every bad certificate, a TLS 1.0 server and
 #                an unreadable CA file refused with its code and trace line,
 #                nothing touched; a server of Windows 7's cipher suites works
+#   resume       a run killed in mid-download: the next one asks for the
+#                rest (of the stand-in, and of nginx serving static files)
+#                and installs the whole file; a changed listing drops the part
 #   proxy        through a tinyproxy: Proxy= updates the installation; a
 #                proxy that wants a password, and a broken Proxy=, give
 #                their codes and touch nothing; on Windows, without Proxy=,
@@ -36,6 +39,7 @@ proxy_pids=""
 failures=0
 
 cleanup() {
+  stop_nginx
   stop_server
   stop_proxies
   rm -rf "$work"
@@ -755,8 +759,122 @@ scenario_proxy() {
   fi
 }
 
+# free_port: a port of 127.0.0.1 that nobody listened on a moment ago.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+# cut_download DIR HOSTURL WHAT: a run killed once its download of the new
+# 20 MB big.bin has passed 60 %; the part it leaves must be whole so far.
+cut_download() {
+  local dir=$1 work_file=$1/Update/TMP.TMP size=0 tries=600
+  printf 'HostURL=%s
+Trace=0
+' "$2" >"$dir/CONFIG.INI"
+  start_call "$dir"
+  while [ "$tries" -gt 0 ]; do
+    size=$(stat -c %s "$work_file" 2>/dev/null || echo 0)
+    [ "$size" -ge 12582912 ] && break
+    sleep 0.02
+    tries=$((tries - 1))
+  done
+  kill -9 -- "-$call_pid" 2>/dev/null
+  wait "$call_pid" 2>/dev/null
+  [ -n "$runner" ] && "$runner" --new-server
+  size=$(stat -c %s "$work_file" 2>/dev/null || echo 0)
+  if [ "$size" -lt 12582912 ] || [ "$size" -ge 20971520 ]; then
+    fail "$3: the run was not cut at 60 % ($size bytes in the work file)"
+  fi
+  cmp -s -n "$size" "$work_file" "$work/release/big.bin" || fail "$3: the part kept is not the file's start"
+  cut_at=$size
+}
+
+# resumed_from LOG: what the last download of big.bin asked for: "whole",
+# or the byte it started from.
+resumed_from() {
+  local line
+  line=$(grep 'name=big.bin' "$1" | tail -1)
+  case $line in
+    *" 206 "*" from "*) echo "${line##* from }" ;;
+    *" 200 "*) echo whole ;;
+    *) echo "none: $line" ;;
+  esac
+}
+
+# start_nginx: nginx on $nginx_port in front of the update server: the
+# exchange passed on to it, the downloads served from the release folder as
+# static files (their ranges are nginx's own), at 4 MB/s.
+start_nginx() {
+  local dir=$work/nginx
+  mkdir -p "$dir/tmp"
+  nginx_port=$(free_port)
+  {
+    [ "$(id -u)" = 0 ] && echo "user root;"
+    echo "worker_processes 1; pid $dir/nginx.pid; error_log $dir/error.log;"
+    echo "events { worker_connections 64; }"
+    echo "http { access_log $dir/access.log; client_body_temp_path $dir/tmp; proxy_temp_path $dir/tmp;"
+    echo "  fastcgi_temp_path $dir/tmp; uwsgi_temp_path $dir/tmp; scgi_temp_path $dir/tmp;"
+    echo "  server { listen 127.0.0.1:$nginx_port;"
+    echo "    location /tavo2-web/getFile/ { root $work/release; rewrite ^ /\$arg_name break; limit_rate 4m; }"
+    echo "    location / { proxy_pass http://127.0.0.1:$port; } } }"
+  } >"$dir/nginx.conf"
+  nginx -p "$dir" -c "$dir/nginx.conf" 2>"$dir/start.err" || { fail "nginx did not start: $(cat "$dir/start.err")"; return 1; }
+  for _ in $(seq 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$nginx_port") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "nginx did not listen"
+  return 1
+}
+
+stop_nginx() {
+  [ -s "$work/nginx/nginx.pid" ] && kill "$(cat "$work/nginx/nginx.pid")" 2>/dev/null
+  rm -f "$work/nginx/nginx.pid"
+}
+
+scenario_resume() {
+  local install=$work/install from
+  install_release "$install"
+  stop_server
+  head -c 20971520 /dev/urandom >"$work/release/big.bin"
+  rm -f "$work/server.log"
+  start_server --rate 4000000
+
+  cut_download "$install" "127.0.0.1:$port" "the stand-in"
+  call "$install"
+  expect_result "the run after the cut" 0
+  check_installed "$install" "the run after the cut"
+  from=$(resumed_from "$work/server.log")
+  [ "$from" = "$cut_at" ] || fail "the run after the cut asked for big.bin from $from, want $cut_at"
+
+  # A part of a file the listing no longer names as it was is dropped.
+  head -c 20971520 /dev/urandom >"$work/release/big.bin"
+  cut_download "$install" "127.0.0.1:$port" "the second cut"
+  head -c 20971520 /dev/urandom >"$work/release/big.bin"
+  call "$install"
+  expect_result "a changed listing" 0
+  check_installed "$install" "a changed listing"
+  from=$(resumed_from "$work/server.log")
+  [ "$from" = whole ] || fail "a changed listing: big.bin was asked for from $from"
+  leftovers=$(find "$install" -name 'TMP.*' -o -name 'PART.*')
+  [ -z "$leftovers" ] || fail "a changed listing left $leftovers"
+
+  if command -v nginx >/dev/null; then
+    head -c 20971520 /dev/urandom >"$work/release/big.bin"
+    start_nginx || return
+    cut_download "$install" "127.0.0.1:$nginx_port" "through nginx"
+    call "$install"
+    expect_result "the run after the cut, through nginx" 0
+    check_installed "$install" "the run after the cut, through nginx"
+    stop_nginx
+    grep 'name=big.bin' "$work/nginx/access.log" | tail -1 | grep -q '" 206 '"$((20971520 - cut_at))"' ' ||
+      fail "through nginx: the last download was not the rest: $(grep 'name=big.bin' "$work/nginx/access.log" | tail -1)"
+  else
+    fail "no nginx (scripts/setup installs it)"
+  fi
+  [ "$failures" = 0 ] && echo "ok: downloads cut at 60 % went on from where they stopped"
+}
+
 case $scenario in
-  update | faults | stall | unreachable | crash | together | https | proxy) "scenario_$scenario" ;;
+  update | faults | stall | unreachable | crash | together | https | proxy | resume) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario"; exit 1 ;;
 esac
 exit "$failures"
