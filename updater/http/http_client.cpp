@@ -498,6 +498,14 @@ TResult THttpClient::ReadChunkedBody(TBodySink& sink, TDeadline* deadline) {
   }
 }
 
+bool THttpClient::AwaitBody(std::optional<TDeadline>& stall, TDeadline* deadline) {
+  if (connection_->HasBuffered()) return true;
+  if (!stall) stall.emplace(system_, timeouts_.bodyStall);
+  if (stall->IsExpired() || (deadline && deadline->IsExpired())) return false;
+  connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
+  return true;
+}
+
 TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline) {
   // Made when the connection first has nothing and dropped when data comes,
   // as is the line time below once the line is read: a body or a head that
@@ -510,10 +518,7 @@ TResult THttpClient::ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* 
     const int32_t count = connection_->Receive(piece.data(), wanted);
     if (count < 0) return TResult(RESULT_HTTP_TRANSFER_FAILED);
     if (count == 0) {
-      if (connection_->HasBuffered()) continue;
-      if (!stall) stall.emplace(system_, timeouts_.bodyStall);
-      if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
-      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
+      if (!AwaitBody(stall, deadline)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       continue;
     }
     stall.reset();
@@ -536,10 +541,7 @@ TResult THttpClient::ReadBodyToEnd(TBodySink& sink, TDeadline* deadline) {
       return closed ? TResult() : TResult(RESULT_HTTP_TRANSFER_FAILED);
     }
     if (count == 0) {
-      if (connection_->HasBuffered()) continue;
-      if (!stall) stall.emplace(system_, timeouts_.bodyStall);
-      if (stall->IsExpired() || (deadline && deadline->IsExpired())) return TResult(RESULT_HTTP_TRANSFER_FAILED);
-      connection_->WaitUntilReady(TConnectionWait::Receive, TimeToWait(*stall, deadline));
+      if (!AwaitBody(stall, deadline)) return TResult(RESULT_HTTP_TRANSFER_FAILED);
       continue;
     }
     stall.reset();

@@ -154,6 +154,9 @@ class THttpClient {
   TResult ReadLine(uint32_t milliseconds, std::string& line, TDeadline* deadline = nullptr);
   TResult ReadChunkedBody(TBodySink& sink, TDeadline* deadline);
   TResult ReadBodyBytes(uint64_t length, TBodySink& sink, TDeadline* deadline);
+  // One wait of a body read that got nothing; false once the stall time or
+  // the deadline has run out.
+  bool AwaitBody(std::optional<TDeadline>& stall, TDeadline* deadline);
 
   IUpdaterSystem& system_;
   TSystemTracer& tracer_;

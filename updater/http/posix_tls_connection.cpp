@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "http/buffered_connection.h"
 #include "http/http_client.h"
 #include "http/tls_connection.h"
 #include "updater_context.h"
@@ -338,11 +339,7 @@ bool TPosixTlsConnection::WaitUntilReady(TConnectionWait what, uint32_t millisec
   TConnectionWait need = what == TConnectionWait::Send ? writeNeeds_ : readNeeds_;
   if (established_ && what == TConnectionWait::Receive && (!receiveStarved_ || SSL_pending(ssl_) > 0)) return true;
   if (!established_) need = readNeeds_;
-  if (IWaitableConnection* waitable = dynamic_cast<IWaitableConnection*>(inner_.get())) {
-    return waitable->WaitUntilReady(need, milliseconds);
-  }
-  ProcessUpdaterContext().system->Idle();
-  return true;
+  return AwaitConnection(*ProcessUpdaterContext().system, *inner_, need, milliseconds);
 }
 
 }  // namespace

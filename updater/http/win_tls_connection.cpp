@@ -1,4 +1,5 @@
 // The updater's headers first: <windows.h> defines names they use.
+#include "http/buffered_connection.h"
 #include "http/http_client.h"
 #include "http/tls_connection.h"
 #include "http/tls_name_match.h"
@@ -518,11 +519,7 @@ bool TWinTlsConnection::WaitUntilReady(TConnectionWait what, uint32_t millisecon
   } else if (what == TConnectionWait::Receive) {
     if (plainPosition_ < plain_.size() || (!incoming_.empty() && !needMore_)) return true;
   }
-  if (IWaitableConnection* waitable = dynamic_cast<IWaitableConnection*>(inner_.get())) {
-    return waitable->WaitUntilReady(need, milliseconds);
-  }
-  ProcessUpdaterContext().system->Idle();
-  return true;
+  return AwaitConnection(*ProcessUpdaterContext().system, *inner_, need, milliseconds);
 }
 
 }  // namespace
