@@ -113,6 +113,8 @@ TJsonValue TCommandCheckFiles::Execute() {
   // A later success must not hide an earlier failure: the command answers
   // the most recent failure among its files.
   TResult failure;
+  const std::string partName = TPartialDownload(*files_, kWorkFile).PartName();
+  bool listsPart = false;
   files.SetCursor(0);
   TJsonValue file;
   while (files.Next(&file)) {
@@ -124,15 +126,17 @@ TJsonValue TCommandCheckFiles::Execute() {
       continue;
     }
     list.Add(name);
+    if (name == partName) listsPart = true;
     const std::string listed = file.Get("FILE_HASH").AsString("");
     if (listed == list.HashFile(name).hash.ToHex()) continue;
     const TResult outcome = Download(name, size, listed, hosts, downloadPath + name + "&terminalSN=" + sn);
     if (!outcome.Succeeded()) failure = outcome;
   }
 
-  // A partial download of a file this listing no longer asks for, or asks
-  // for with other contents, is of no use.
-  if (!keptPartial_) TPartialDownload(*files_, kWorkFile).DiscardPart();
+  // A part of a file this listing asks for with other contents, or has in
+  // place, is of no use. One of a file it does not name may be another
+  // command's, as two commands can share a folder.
+  if (listsPart && !keptPartial_) TPartialDownload(*files_, kWorkFile).DiscardPart();
 
   TResult result = failure;
   const TResult saved = list.Save();
@@ -179,8 +183,9 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
       }
     }
     // A download that broke off keeps what arrived for the next attempt at
-    // this file; nothing else of a failed one stays behind.
-    if (!fetched && partial.KeepWhatArrived(listedSize)) {
+    // this file (a body that ends with its connection may end early without
+    // a failure); nothing else of a failed one stays behind.
+    if (!matches && partial.KeepWhatArrived(listedSize)) {
       keptPartial_ = true;
     } else {
       files_->Remove(kWorkFile);

@@ -40,15 +40,26 @@ std::string TPartialDownload::ReadNote(const char* note) {
   return text;
 }
 
-uint32_t TPartialDownload::FileSize(const char* name) {
-  std::unique_ptr<IFileReadable> file(files_.OpenRead(name));
+uint32_t TPartialDownload::AppendableSize(const char* name) {
+  // Opened as a download's file would be, so that a link planted in its
+  // place (which that open refuses) counts as no part at all.
+  std::unique_ptr<IFileWritable> file(files_.OpenWrite(name, OPEN_READ_WRITE));
   return file ? file->GetSize() : 0;
+}
+
+std::string TPartialDownload::PartName() {
+  const std::string note = ReadNote(kPartNote);
+  const size_t sizeEnd = note.find(' ');
+  const size_t hashEnd = sizeEnd == std::string::npos ? sizeEnd : note.find(' ', sizeEnd + 1);
+  const size_t lineEnd = note.rfind("\r\n");
+  if (hashEnd == std::string::npos || lineEnd == std::string::npos || lineEnd <= hashEnd) return std::string();
+  return note.substr(hashEnd + 1, lineEnd - hashEnd - 1);
 }
 
 uint32_t TPartialDownload::Start(const std::string& name, uint32_t size, const std::string& sha1) {
   const std::string text = NoteText(name, size, sha1);
   if (size > 0 && ReadNote(kPartNote) == text) {
-    const uint32_t held = FileSize(kPartFile);
+    const uint32_t held = AppendableSize(kPartFile);
     if (held > 0 && held < size && files_.Replace(kPartFile, workFile_).Succeeded() &&
         files_.Replace(kPartNote, kWorkNote).Succeeded()) {
       return held;
@@ -69,7 +80,7 @@ uint32_t TPartialDownload::Start(const std::string& name, uint32_t size, const s
 
 bool TPartialDownload::KeepWhatArrived(uint32_t size) {
   const std::string note = ReadNote(kWorkNote);
-  const uint32_t held = FileSize(workFile_);
+  const uint32_t held = AppendableSize(workFile_);
   const bool part = size > 0 && !note.empty() && NotedSize(note) == size && held > 0 && held < size;
   if (part && files_.Replace(workFile_, kPartFile).Succeeded() && files_.Replace(kWorkNote, kPartNote).Succeeded()) {
     return true;

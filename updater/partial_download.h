@@ -32,11 +32,13 @@ class TPartialDownload {
   void AdoptLeftover();
   // Removes the part kept aside.
   void DiscardPart();
+  // The name of the file the part kept aside belongs to; empty without one.
+  std::string PartName();
 
  private:
   static std::string NoteText(const std::string& name, uint32_t size, const std::string& sha1);
   std::string ReadNote(const char* note);
-  uint32_t FileSize(const char* name);
+  uint32_t AppendableSize(const char* name);
 
   IFileSystem& files_;
   const char* workFile_;

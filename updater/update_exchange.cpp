@@ -3,6 +3,7 @@
 #include "check_files_command.h"
 #include "environment.h"
 #include "file_list.h"
+#include "partial_download.h"
 #include "update_session.h"
 #include "updater_system.h"
 
@@ -31,6 +32,9 @@ bool HasContent(const TJsonValue& value) {
       return !value.Text().Empty();
   }
 }
+
+// "ECR" commands update the library's own folder.
+bool IsForTheLibrary(const TJsonValue& command) { return command.GetDetails().Get("TARGET").AsString("") == "ECR"; }
 
 bool Contains(const TByteBuffer& text, const std::string& word) {
   return text.ToString().find(word) != std::string::npos;
@@ -74,20 +78,42 @@ int32_t TUpdateSession::HandleReply(const std::string& answer) {
   while ((result == 0 || result == RESULT_NO_KNOWN_COMMAND) && commands.Next(&command)) {
     if (command.Get("CMD").AsString("") == "CHECK_FILES") result = RunCommand(command);
   }
+  if (result == 0 || result == RESULT_NO_KNOWN_COMMAND) DropUnlistedParts(commands);
   return result;
+}
+
+IFileSystem* TUpdateSession::TargetFiles(const TJsonValue& command) {
+  return IsForTheLibrary(command) ? context_.system->GetAppFileSystem() : UpdateFiles();
+}
+
+void TUpdateSession::DropUnlistedParts(TJsonValue commands) {
+  for (IFileSystem* folder : {context_.system->GetAppFileSystem(), UpdateFiles()}) {
+    TPartialDownload partial(*folder, TCommandCheckFiles::kWorkFile);
+    const std::string partName = partial.PartName();
+    if (partName.empty()) continue;
+    bool listed = false;
+    commands.SetCursor(0);
+    TJsonValue command;
+    while (!listed && commands.Next(&command)) {
+      if (command.Get("CMD").AsString("") != "CHECK_FILES" || TargetFiles(command) != folder) continue;
+      TJsonValue files = command.GetDetails().Get("FILES");
+      files.SetCursor(0);
+      TJsonValue file;
+      while (!listed && files.Next(&file)) listed = file.Get("FILE_NAME").AsString("") == partName;
+    }
+    if (!listed) partial.DiscardPart();
+  }
 }
 
 int32_t TUpdateSession::RunCommand(const TJsonValue& original) {
   TJsonValue command = original;
   std::string sn = serialNumber_;
-  IFileSystem* target = nullptr;
-  if (command.GetDetails().Get("TARGET").AsString("") == "ECR") {
+  if (IsForTheLibrary(command)) {
     sn += "&ECR=1";
-    target = context_.system->GetAppFileSystem();
-  } else {
-    if (Contains(command.GetDetails().Text(), "PFLS.BAK")) specialFile_ = true;
-    target = UpdateFiles();
+  } else if (Contains(command.GetDetails().Text(), "PFLS.BAK")) {
+    specialFile_ = true;
   }
+  IFileSystem* target = TargetFiles(command);
   command.SetDetail("HOST_URL", context_.terminal->GetHostUrl());
   command.SetDetail("SN", sn);
 

@@ -110,7 +110,9 @@ bool TUpdateSession::ApplyTrust() {
   TTlsSettings settings;
   if (!name.empty()) {
     char path[kMaxPath];
-    settings.caFile = context_.system->GetAppFileSystem()->MakePath(path, name.c_str());
+    // The file lies beside the library, as the listed files do; a device
+    // name would be opened as the device.
+    if (IsSafeFileName(name)) settings.caFile = context_.system->GetAppFileSystem()->MakePath(path, name.c_str());
     // A pinned CA that cannot be found must not fall back to every root.
     if (settings.caFile.empty()) {
       context_.tracer->Write("TLS: the CA file cannot be named (" + name + ")\r\n");

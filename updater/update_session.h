@@ -59,6 +59,11 @@ class TUpdateSession {
   bool ApplyTrust();
   // The update directory, or the library's own when it could not be had.
   IFileSystem* UpdateFiles();
+  // The folder a CHECK_FILES command brings up to date.
+  IFileSystem* TargetFiles(const TJsonValue& command);
+  // Once every command has run: a part kept of a file that no command
+  // lists for its folder any more is of no use.
+  void DropUnlistedParts(TJsonValue commands);
 
   TUpdaterContext context_;
   std::string serialNumber_;

@@ -50,7 +50,15 @@ int Open(const char* path, const TOpenFlags& flags) {
   if (flags.append) oflag |= _O_APPEND;
   // Windows has no execute permission: every created file is readable and
   // writable.
-  return _sopen(path, oflag, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+  const int descriptor = _sopen(path, oflag, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+  if (descriptor < 0 || !flags.plainFileOnly) return descriptor;
+  // A device (COM1, CON) or a pipe would be read for ever.
+  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor))) != FILE_TYPE_DISK) {
+    _close(descriptor);
+    errno = EINVAL;
+    return -1;
+  }
+  return descriptor;
 }
 
 int Close(int descriptor) { return _close(descriptor); }

@@ -1,5 +1,6 @@
 #include "net/socket_interface.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "build_flavour.h"
@@ -12,6 +13,23 @@ namespace {
 // waiting for the next poll.
 constexpr int kSocketBufferSize = 250000;
 constexpr int kListenBacklog = 1;
+
+// Labels that are all numbers as C writes them ("127.1", "2130706433",
+// "0x7f.1"): the system's resolver takes such a host for an address, which
+// is not the dotted quad a host names when it is one.
+bool IsNumberForm(const char* host) {
+  bool numeric = true;
+  for (const char* label = host; numeric && *label != '\0';) {
+    const char* end = label;
+    while (*end != '\0' && *end != '.') ++end;
+    const bool hex = end - label >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X');
+    for (const char* c = hex ? label + 2 : label; numeric && c < end; ++c) {
+      numeric = hex ? std::isxdigit(static_cast<unsigned char>(*c)) != 0 : (*c >= '0' && *c <= '9');
+    }
+    label = *end == '.' ? end + 1 : end;
+  }
+  return numeric;
+}
 
 }  // namespace
 
@@ -85,5 +103,9 @@ TResult TSocketInterface::Listen(uint16_t port, IConnection** out) {
 
 TResult TSocketInterface::ResolveHost(const char* host, IpAddress* out) {
   if (kAgentBuild) return TResult(RESULT_NOT_SUPPORTED);
+  if (host != nullptr && IsNumberForm(host)) {
+    *out = 0;
+    return TResult(RESULT_SOCKET_NO_ADDRESS);
+  }
   return ResolveHostWithin(host, out, kHostLookupMilliseconds, &LookUpHostAddress);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fake_updater_system.h"
 #include "file_list.h"
@@ -224,6 +226,38 @@ TEST(UpdateUnderFaults, AConnectionResetAtAnyByteLeavesEveryFileOldOrNew) {
     }
   }
   EXPECT_GT(continued, 50u) << "breaks in a body keep what arrived";
+}
+
+// The exchange's answer for commands listing (target, files) in turn.
+std::string AnswerListing(const std::vector<std::pair<std::string, TFiles>>& commands) {
+  std::string listed;
+  for (const auto& command : commands) {
+    listed += (listed.empty() ? "" : ",") + TFakeUpdateServer::CheckFiles(command.first, command.second);
+  }
+  return "{\"body\":{\"COMMANDS\":[" + listed + "]},\"success\":true}";
+}
+
+TEST(UpdateUnderFaults, APartStaysForTheCommandThatListsItsFileAndGoesWhenNoneDoes) {
+  for (const bool listedAgain : {true, false}) {
+    TFakeInstallation fake;
+    InstallOld(fake);
+    // Into the body of big.bin, the first of the Update folder's downloads.
+    fake.network.resetAtByte = fake.network.BytesAnswered() + 5000 + 70000 + 150000;
+    fake.Run();
+    ASSERT_EQ(fake.disk.files.count("Update/PART.TMP"), 1u) << "no part kept of big.bin";
+    fake.network.resetAtByte = 0;
+    const size_t requestsBefore = fake.server.requests.size();
+    // Another command for the same folder comes first and does not list it.
+    const TFiles keys{{"softkeys.ini", kNew.update.at("softkeys.ini")}};
+    const TFiles big{{"big.bin", kNew.update.at("big.bin")}};
+    fake.server.scriptedAnswer = listedAgain ? AnswerListing({{"ECR", kNew.ecr}, {"CONF", keys}, {"UPDATE", big}})
+                                             : AnswerListing({{"ECR", kNew.ecr}, {"CONF", keys}});
+    EXPECT_EQ(fake.Run(), 0);
+    EXPECT_EQ(ResumedDownloads(fake, requestsBefore), listedAgain ? 1u : 0u);
+    EXPECT_EQ(fake.disk.files.count("Update/PART.TMP") + fake.disk.files.count("Update/PART.PRT"), 0u)
+        << (listedAgain ? "the part was not used" : "a part that no command lists stays");
+    if (listedAgain) ExpectAllNew(fake, "the part's command after another one");
+  }
 }
 
 }  // namespace

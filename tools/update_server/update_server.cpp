@@ -111,7 +111,8 @@ void TUpdateServer::AnswerDownload(const httplib::Request& req, httplib::Respons
   }
   Deliver(req, res, content, kBinary, options_.faults.Applies(TFaultKind::Reset, name),
           options_.faults.Applies(TFaultKind::Cut, name), options_.faults.Applies(TFaultKind::Stall, name));
-  if (req.ranges.size() == 1 && req.ranges[0].first >= 0 && res.status == 200) {
+  // A chunked body is never cut to the range: it goes whole, as a 200.
+  if (req.ranges.size() == 1 && req.ranges[0].first >= 0 && res.status == 200 && !style_.chunked) {
     res.status = 206;
     const uint64_t first = static_cast<uint64_t>(req.ranges[0].first);
     // A body handed over whole was counted whole; one sent piece by piece

@@ -81,6 +81,23 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
+// Whether a comma-separated header value ("keep-alive, close") holds token.
+bool ListsToken(const std::string& value, const char* token) {
+  size_t begin = 0;
+  while (begin <= value.size()) {
+    size_t end = value.find(',', begin);
+    if (end == std::string::npos) end = value.size();
+    const size_t first = value.find_first_not_of(" \t", begin);
+    const size_t last = value.find_last_not_of(" \t", end == 0 ? 0 : end - 1);
+    if (first < end && last != std::string::npos && last >= first &&
+        EqualsIgnoringCase(value.substr(first, last - first + 1), token)) {
+      return true;
+    }
+    begin = end + 1;
+  }
+  return false;
+}
+
 // Digit by digit, each character counting as its distance from '0' (as the
 // servers we talk to have always been read); a negative total is 0.
 uint64_t ParseContentLength(const std::string& value) {
@@ -477,7 +494,7 @@ TResult THttpClient::ReadHeaders(TDeadline* deadline, THead& head, std::string& 
       head.contentLength = ParseContentLength(value);
     }
     if (EqualsIgnoringCase(name, "Content-Range")) head.contentRange = value;
-    if (EqualsIgnoringCase(name, "Connection") && EqualsIgnoringCase(value, "close")) head.closes = true;
+    if (EqualsIgnoringCase(name, "Connection") && ListsToken(value, "close")) head.closes = true;
   }
 }
 

@@ -68,8 +68,7 @@ bool CertificateMatchesHost(const TCertificateNames& names, const std::string& h
     }
     return false;
   }
-  const std::vector<std::string>& candidates = names.dnsNames.empty() ? names.commonNames : names.dnsNames;
-  for (const std::string& candidate : candidates) {
+  for (const std::string& candidate : names.dnsNames) {
     if (DnsNameMatches(candidate, host)) return true;
   }
   return false;

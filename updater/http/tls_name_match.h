@@ -3,13 +3,12 @@
 #include <string>
 #include <vector>
 
-// The names a server's certificate is for: its subjectAltName entries, and
-// the subject's common names for a certificate whose entries hold no DNS
-// name.
+// The names a server's certificate is for: its subjectAltName entries. The
+// subject's common name is not read, so that both builds match the same
+// names (OpenSSL is told to leave it out too).
 struct TCertificateNames {
   std::vector<std::string> dnsNames;
   std::vector<std::vector<uint8_t>> ipAddresses;  // 4 bytes for IPv4, in order
-  std::vector<std::string> commonNames;
 };
 
 // The four bytes of a host written as a dotted IPv4 address ("127.0.0.1"):
@@ -22,5 +21,5 @@ bool ParseDottedAddress(const std::string& host, uint8_t bytes[4]);
 bool DnsNameMatches(const std::string& pattern, const std::string& host);
 
 // Whether the certificate is for `host`: an address only by an IP address
-// entry, a name only by a DNS name (or, without any, a common name).
+// entry, a name only by a DNS name.
 bool CertificateMatchesHost(const TCertificateNames& names, const std::string& host);

@@ -3,13 +3,11 @@
 #include <cstddef>
 #include <vector>
 
+#include "http/ca_file_text.h"
 #include "http/tls_connection.h"
 #include "http/tls_name_match.h"
 
 namespace {
-
-// A CA file is a handful of certificates; anything far larger is not one.
-constexpr DWORD kMaxCaFileBytes = 1024 * 1024;
 
 // The engine configuration as Windows 7 defines it: later members make the
 // size one that Windows 7 refuses.
@@ -49,7 +47,7 @@ bool StoreHolds(HCERTSTORE store, PCCERT_CONTEXT certificate) {
   return false;
 }
 
-// Its subjectAltName entries and subject common names.
+// Its subjectAltName entries.
 TCertificateNames NamesOf(PCCERT_CONTEXT certificate) {
   TCertificateNames names;
   const CERT_INFO* info = certificate->pCertInfo;
@@ -76,12 +74,6 @@ TCertificateNames NamesOf(PCCERT_CONTEXT certificate) {
       }
     }
     LocalFree(alternatives);
-  }
-  if (names.dnsNames.empty()) {
-    char common[256];
-    const DWORD length = CertGetNameStringA(certificate, CERT_NAME_ATTR_TYPE, 0,
-                                            const_cast<char*>(szOID_COMMON_NAME), common, sizeof common);
-    if (length > 1) names.commonNames.push_back(common);
   }
   return names;
 }
@@ -213,33 +205,8 @@ TResult CheckServerCertificate(PCCERT_CONTEXT leaf, const std::string& serverNam
 }
 
 HCERTSTORE LoadCaFile(const std::string& path, std::string* reason) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *reason = "the CA file cannot be read (" + path + ")";
-    return nullptr;
-  }
   std::string text;
-  char piece[16384];
-  DWORD count = 0;
-  bool readFailed = false;
-  while (text.size() <= kMaxCaFileBytes) {
-    if (!ReadFile(file, piece, sizeof piece, &count, nullptr)) {
-      readFailed = true;
-      break;
-    }
-    if (count == 0) break;
-    text.append(piece, count);
-  }
-  CloseHandle(file);
-  if (readFailed) {
-    *reason = "the CA file cannot be read (" + path + ")";
-    return nullptr;
-  }
-  if (text.size() > kMaxCaFileBytes) {
-    *reason = "the CA file is too large (" + path + ")";
-    return nullptr;
-  }
+  if (!ReadCaFileText(path, &text, reason)) return nullptr;
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
   if (!store) {
     *reason = "no certificate store for the CA file (" + Hex(GetLastError()) + ")";

@@ -9,17 +9,6 @@ std::string HttpAnswer(const std::string& status, const std::string& body) {
   return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string CheckFiles(const char* target, const TFakeUpdateServer::TFiles& files) {
-  std::string list;
-  for (const auto& file : files) {
-    if (!list.empty()) list += ",";
-    list += "{\"FILE_HASH\":\"" + TSha1::Digest(TByteBuffer(file.second)).ToHex() + "\",\"FILE_NAME\":\"" +
-            file.first + "\",\"FILE_SIZE\":" + std::to_string(file.second.size()) + "}";
-  }
-  return std::string("{\"CMD\":\"CHECK_FILES\",\"DETAILS\":{\"CMD_ID\":\"1\",\"FILES\":[") + list +
-         "],\"TARGET\":\"" + target + "\"}}";
-}
-
 // The value of a query parameter of the request line, up to the next '&' or
 // blank.
 std::string QueryValue(const std::string& line, const std::string& key) {
@@ -30,6 +19,17 @@ std::string QueryValue(const std::string& line, const std::string& key) {
 }
 
 }  // namespace
+
+std::string TFakeUpdateServer::CheckFiles(const std::string& target, const TFiles& files) {
+  std::string list;
+  for (const auto& file : files) {
+    if (!list.empty()) list += ",";
+    list += "{\"FILE_HASH\":\"" + TSha1::Digest(TByteBuffer(file.second)).ToHex() + "\",\"FILE_NAME\":\"" +
+            file.first + "\",\"FILE_SIZE\":" + std::to_string(file.second.size()) + "}";
+  }
+  return std::string("{\"CMD\":\"CHECK_FILES\",\"DETAILS\":{\"CMD_ID\":\"1\",\"FILES\":[") + list +
+         "],\"TARGET\":\"" + target + "\"}}";
+}
 
 std::string TFakeUpdateServer::Answer() const {
   return "{\"body\":{\"COMMANDS\":[" + CheckFiles("ECR", ecrFiles) + "," + CheckFiles("UPDATE", updateFiles) +

@@ -23,4 +23,6 @@ class TFakeUpdateServer {
 
   // The body of the exchange's answer for the release as it stands.
   std::string Answer() const;
+  // One check-files command of such an answer.
+  static std::string CheckFiles(const std::string& target, const TFiles& files);
 };

@@ -2,6 +2,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -198,6 +199,18 @@ TEST_F(TlsConnectionTest, CarriesBothWaysOverAStingyLinkAndEndsOnlyWithCloseNoti
   // The same trusted certificate for another name.
   EXPECT_EQ(Connect("127.0.0.1").GetCode(), RESULT_TLS_NAME_MISMATCH);
   EXPECT_EQ(client_->GetFailureReason(), "IP address mismatch");
+
+  // A pipe named as the CA file would keep the call waiting for a writer.
+  const std::string pipe = testing::TempDir() + "tls_connection_test_ca.pipe";
+  std::remove(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  TResult result;
+  std::string reason;
+  EXPECT_FALSE(NewTlsConnection(std::make_unique<TStingyConnection>(toClient_, toServer_),
+                                TTlsSettings{"localhost", pipe}, &result, &reason));
+  EXPECT_EQ(result.GetCode(), RESULT_TLS_UNAVAILABLE);
+  EXPECT_EQ(reason, "the CA file cannot be read (" + pipe + ")");
+  std::remove(pipe.c_str());
 }
 
 }  // namespace
