@@ -41,7 +41,7 @@ std::string Upper(std::string text) {
 bool IsUpdatersOwn(const std::string& nameInFolder) {
   const std::string name = Upper(nameInFolder);
   return name == "QETRACE.TXT" || name == "FILELIST.TXT" || name == "FILELIST.TMP" || name == "TMP.TMP" ||
-         name == "CONFIG.INI";
+         name == "CONFIG.INI" || name == "TMP.PRT" || name == "PART.TMP" || name == "PART.PRT";
 }
 
 // Windows opens a device, not a file, for these names whatever follows the

@@ -121,7 +121,7 @@ TJsonValue TCommandCheckFiles::Execute() {
     const std::string name = file.Get("FILE_NAME").AsString("");
     const int32_t size = file.Get("FILE_SIZE").AsInteger(0);
     if (name.empty() || size == 0) break;
-    if (!IsSafeFileName(name)) {
+    if (!IsSafeFileName(name) || TPartialDownload::IsOwnName(name)) {
       failure = TResult(RESULT_FILE_NAME_REFUSED);
       continue;
     }
