@@ -65,6 +65,17 @@ bool IsDeviceName(const std::string& component) {
 
 }  // namespace
 
+bool IsWorkFileName(const std::string& name) {
+  // Windows drops the dots and blanks that end a name.
+  std::string trimmed = name;
+  while (!trimmed.empty() && (trimmed.back() == '.' || trimmed.back() == ' ')) trimmed.pop_back();
+  for (const char* own : {TCommandCheckFiles::kWorkFile, TFileList::kWorkName, TPartialDownload::kWorkNote,
+                          TPartialDownload::kPartFile, TPartialDownload::kPartNote}) {
+    if (EqualIgnoringCase(trimmed, own)) return true;
+  }
+  return false;
+}
+
 bool IsSafeFileName(const std::string& name) {
   if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
   size_t componentStart = 0;
@@ -121,7 +132,7 @@ TJsonValue TCommandCheckFiles::Execute() {
     const std::string name = file.Get("FILE_NAME").AsString("");
     const int32_t size = file.Get("FILE_SIZE").AsInteger(0);
     if (name.empty() || size == 0) break;
-    if (!IsSafeFileName(name) || TPartialDownload::IsOwnName(name)) {
+    if (!IsSafeFileName(name) || IsWorkFileName(name)) {
       failure = TResult(RESULT_FILE_NAME_REFUSED);
       continue;
     }
@@ -160,7 +171,10 @@ TResult TCommandCheckFiles::Download(const std::string& name, int32_t size, cons
     result = Fetch(target, size, held);
     bool fetched = result.Succeeded();
     bool matches = fetched && DownloadMatches(size, hash);
-    if (held > 0 && (result.GetCode() == RESULT_HTTP_RANGE_REFUSED || (fetched && !matches))) {
+    // A body that ended with its connection short of the file broke off: it
+    // is kept below like any other.
+    const bool cutShort = fetched && !matches && files_->GetFileSize(kWorkFile) < listedSize;
+    if (held > 0 && (result.GetCode() == RESULT_HTTP_RANGE_REFUSED || (fetched && !matches && !cutShort))) {
       // The part kept and the rest the server sent do not make the listed
       // file: it is fetched whole, once.
       partial.Start(name, listedSize, hash);

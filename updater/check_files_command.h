@@ -64,3 +64,10 @@ class TCommandCheckFiles final : public TCommandAbstract {
 // a stream of the file), no component that Windows opens as a device (CON,
 // NUL, COM1, LPT1..., also with an extension), on every build alike.
 bool IsSafeFileName(const std::string& name);
+
+// Whether a listed name is one of the files the updater works with in a
+// folder (the download, the list being written, a broken-off download's
+// part and notes), in any case and whatever dots or blanks end it, as the
+// Windows file system reads it: installed under such a name, a file would
+// be overwritten or removed as one of them.
+bool IsWorkFileName(const std::string& name);

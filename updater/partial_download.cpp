@@ -56,11 +56,6 @@ std::string TPartialDownload::PartName() {
   return note.substr(hashEnd + 1, lineEnd - hashEnd - 1);
 }
 
-bool TPartialDownload::IsOwnName(const std::string& name) {
-  const std::string upper = UpperCase(name);
-  return upper == kWorkNote || upper == kPartFile || upper == kPartNote;
-}
-
 uint32_t TPartialDownload::Start(const std::string& name, uint32_t size, const std::string& sha1) {
   const std::string text = NoteText(name, size, sha1);
   if (size > 0 && ReadNote(kPartNote) == text) {

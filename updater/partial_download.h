@@ -19,11 +19,6 @@ class TPartialDownload {
 
   TPartialDownload(IFileSystem& files, const char* workFile) : files_(files), workFile_(workFile) {}
 
-  // Whether a listed name is one of the files kept here, in any case (the
-  // Windows file system ignores it): installed under such a name, a file
-  // would be taken for a part, or removed as one.
-  static bool IsOwnName(const std::string& name);
-
   // Readies the work file for this file: the part kept of it when there is
   // one (its size answered), else an empty start under a new note (0).
   uint32_t Start(const std::string& name, uint32_t size, const std::string& sha1);

@@ -46,16 +46,34 @@ int ErrnoFromSystemError(DWORD error) {
 int Open(const char* path, const TOpenFlags& flags) {
   int oflag = (flags.write ? _O_RDWR : _O_RDONLY) | _O_BINARY | _O_NOINHERIT;
   if (flags.create) oflag |= _O_CREAT;
-  if (flags.truncate) oflag |= _O_TRUNC;
+  // A plain file is truncated only once it is known to be one.
+  if (flags.truncate && !flags.plainFileOnly) oflag |= _O_TRUNC;
   if (flags.append) oflag |= _O_APPEND;
+  // A link to a file elsewhere would be written there too.
+  if (flags.plainFileOnly && flags.write) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      errno = EINVAL;
+      return -1;
+    }
+  }
   // Windows has no execute permission: every created file is readable and
   // writable.
   const int descriptor = _sopen(path, oflag, _SH_DENYNO, _S_IREAD | _S_IWRITE);
   if (descriptor < 0 || !flags.plainFileOnly) return descriptor;
-  // A device (COM1, CON) or a pipe would be read for ever.
-  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor))) != FILE_TYPE_DISK) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  BY_HANDLE_FILE_INFORMATION information{};
+  // A device (COM1, CON) or a pipe would be read for ever; a file linked
+  // under another name would be written there too.
+  int error = 0;
+  if (GetFileType(handle) != FILE_TYPE_DISK ||
+      (flags.write && (!GetFileInformationByHandle(handle, &information) || information.nNumberOfLinks > 1))) {
+    error = EINVAL;
+  }
+  if (error == 0 && flags.truncate) error = _chsize_s(descriptor, 0);
+  if (error != 0) {
     _close(descriptor);
-    errno = EINVAL;
+    errno = error;
     return -1;
   }
   return descriptor;

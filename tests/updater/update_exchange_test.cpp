@@ -176,6 +176,13 @@ TEST_F(CheckFilesCommand, NamesReachingOutsideTheFolderOrNamingADeviceAreRefused
                           "CONIN$", "d/conout$.x"}) {
     EXPECT_FALSE(IsSafeFileName(bad)) << bad;
   }
+  // The folder's own work files, as Windows reads the names.
+  for (const char* own : {"TMP.TMP", "filelist.tmp", "tmp.prt", "PART.TMP ", "Part.Prt."}) {
+    EXPECT_TRUE(IsWorkFileName(own)) << own;
+  }
+  for (const char* listed : {"filelist.txt", "sub/PART.TMP", "PART.TMP.x", "TMP.TMPX"}) {
+    EXPECT_FALSE(IsWorkFileName(listed)) << listed;
+  }
 }
 
 TEST_F(CheckFilesCommand, AFailedDownloadLeavesTheFileAndIsReported) {
