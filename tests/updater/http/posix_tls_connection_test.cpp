@@ -155,16 +155,18 @@ class TlsConnectionTest : public testing::Test {
   std::unique_ptr<TTlsConnection> client_;
 };
 
-std::string Text(size_t length, char seed) {
-  std::string text(length, '\0');
-  for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>(seed + i * 7 % 251);
-  return text;
+// Bytes that differ from their neighbours, so that a lost or repeated piece
+// shows.
+std::string Stream(size_t length, char first) {
+  std::string bytes(length, '\0');
+  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(first + i * 7 % 251);
+  return bytes;
 }
 
 TEST_F(TlsConnectionTest, CarriesBothWaysOverAStingyLinkAndEndsOnlyWithCloseNotify) {
   ASSERT_TRUE(Connect("localhost").Succeeded());
 
-  const std::string request = Text(100000, 'a');
+  const std::string request = Stream(100000, 'a');
   size_t sent = 0;
   for (int turn = 0; turn < 100000 && sent < request.size(); ++turn) {
     const int32_t count = client_->Send(request.data() + sent, static_cast<uint32_t>(request.size() - sent));
@@ -176,7 +178,7 @@ TEST_F(TlsConnectionTest, CarriesBothWaysOverAStingyLinkAndEndsOnlyWithCloseNoti
   EXPECT_TRUE(received_ == request) << "the server got " << received_.size() << " bytes of " << request.size();
 
   // Cut off without close_notify: a failure, never the stream's end.
-  const std::string answer = Text(50000, 'b');
+  const std::string answer = Stream(50000, 'b');
   ASSERT_EQ(SSL_write(server_, answer.data(), static_cast<int>(answer.size())), static_cast<int>(answer.size()));
   Serve();
   toClient_.ended = true;
